@@ -1,0 +1,24 @@
+# tavrin_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [GUI] [TIMEOUT seconds])
+# Every test runs with a pinned environment: a UTF-8 C locale and, for window tests, the
+# offscreen platform, so results never depend on the developer's desktop.
+function(tavrin_add_test)
+    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+    target_compile_definitions(${T_NAME} PRIVATE
+        TAVRIN_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+        TAVRIN_BIN_DIR="${TAVRIN_BIN_DIR}"
+        TAVRIN_DEFAULTS_DIR="${PROJECT_SOURCE_DIR}/resources/defaults")
+    set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set(env "LANG=C.UTF-8;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu")
+    if(TAVRIN_SANITIZE)
+        list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
+                        "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+                        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+endfunction()

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+// The single-byte code page of every file the program reads or writes: Windows-1252, the
+// ANSI code page of the systems the files are shared with. All conversion goes through here.
+namespace AnsiCodec {
+
+// Encodes text to Windows-1252. A character the code page cannot hold is written as an HTML
+// numeric character reference in decimal, one per code point ("&#8594;" for U+2192), so a
+// browser still shows exactly what was typed.
+QByteArray encode(QStringView text);
+
+// Decodes Windows-1252 bytes; every byte value has a character.
+QString decode(QByteArrayView bytes);
+
+} // namespace AnsiCodec

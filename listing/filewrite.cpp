@@ -1,0 +1,35 @@
+#include "filewrite.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+bool writeAll(QIODevice &device, QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = device.write(bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+WriteResult replaceFile(const QString &path, QByteArrayView bytes)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return WriteResult::failure(shown, file.errorString());
+    }
+    if (!writeAll(file, bytes)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return WriteResult::failure(shown, reason);
+    }
+    if (!file.commit()) {
+        return WriteResult::failure(shown, file.errorString());
+    }
+    return WriteResult::success(shown);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+// The outcome of writing a file: success, or the native path and the system's reason.
+struct WriteResult
+{
+    bool ok = true;
+    QString path;
+    QString error;
+
+    explicit operator bool() const { return ok; }
+    static WriteResult success(const QString &path) { return {true, path, {}}; }
+    static WriteResult failure(const QString &path, const QString &error)
+    {
+        return {false, path, error};
+    }
+};
+
+// Writes all bytes to a device, insisting on every byte: a short write is a failure.
+bool writeAll(QIODevice &device, QByteArrayView bytes);
+
+// Replaces the file at path with exactly these bytes, atomically: the new content appears
+// whole or not at all, and an earlier file at that path survives any failure.
+WriteResult replaceFile(const QString &path, QByteArrayView bytes);

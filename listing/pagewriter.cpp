@@ -1,0 +1,213 @@
+#include "pagewriter.h"
+
+#include "ansicodec.h"
+#include "headerrow.h"
+#include "pagetext.h"
+#include "textrules.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class SectionWriter
+{
+public:
+    SectionWriter(PageText &page, const ListingSettings &settings, SectionId id)
+        : m_page(page)
+        , m_settings(settings)
+        , m_id(id)
+        , m_centered(settings.style(id).centered())
+    {
+    }
+
+    void write()
+    {
+        switch (m_id) {
+        case SectionId::Title:
+            title();
+            break;
+        case SectionId::NoReserve:
+            noReserve();
+            break;
+        case SectionId::Description:
+        case SectionId::Condition:
+        case SectionId::Payment:
+        case SectionId::Shipping:
+            multiLineSection();
+            break;
+        case SectionId::ThankYou:
+            thankYou();
+            break;
+        }
+        for (QStringView closing : {u"</td>", u"</tr>", u"</table>", u"</td>", u"</tr>"}) {
+            m_page.line(closing);
+        }
+    }
+
+private:
+    QString colour(ColorSlotId slot) const
+    {
+        return colourValue(m_settings.colors().slot(slot).text());
+    }
+
+    QString trimmed(TextField field) const { return trimBlanks(m_settings.text(field)); }
+
+    void opening(QStringView cellPadding)
+    {
+        m_page.line(u"<tr>");
+        m_page.line(u"<td bgcolor=\""_s + colour(backgroundSlot(m_id)) + u"\">"_s);
+        m_page.line(u"<table cellspacing=\"0\" cellpadding=\""_s + cellPadding.toString() +
+                    u"\" width=\"100%\">"_s);
+    }
+
+    void cellStart()
+    {
+        m_page.line(u"<tr>");
+        m_page.line(u"<td>");
+        if (m_centered) {
+            m_page.line(u"<center>");
+        }
+    }
+
+    void cellEnd()
+    {
+        if (m_centered) {
+            m_page.line(u"</center>");
+        }
+    }
+
+    // Two print steps: the part up to face=" leaves the line open, the font list closes it.
+    void fontLine()
+    {
+        const std::optional<int> size = m_settings.style(m_id).fontSize;
+        m_page.open(u"<font color=\""_s + colour(fontSlot(m_id)) + u"\" size=\""_s +
+                    (size ? QString::number(*size) : QString()) + u"\" face=\""_s);
+        m_page.line(fontList(m_settings.fontFamily()) + u"\">"_s);
+    }
+
+    void title()
+    {
+        opening(u"6");
+        m_page.generatorComment();
+        cellStart();
+        fontLine();
+        m_page.line(trimmed(TextField::MainTitle));
+        m_page.line(u"<br></font>");
+        fontLine();
+        m_page.line(trimmed(TextField::SubTitle));
+        m_page.line(u"</font>");
+        cellEnd();
+    }
+
+    void noReserve()
+    {
+        opening(u"4");
+        cellStart();
+        fontLine();
+        m_page.line(u"<i>");
+        m_page.line(trimmed(TextField::NoReserve));
+        m_page.line(u"</i>");
+        m_page.line(u"</font>");
+        cellEnd();
+    }
+
+    static TextField textOf(SectionId id)
+    {
+        switch (id) {
+        case SectionId::Condition:
+            return TextField::Condition;
+        case SectionId::Payment:
+            return TextField::Payment;
+        case SectionId::Shipping:
+            return TextField::Shipping;
+        default:
+            return TextField::Description;
+        }
+    }
+
+    // Each CR becomes "<br>" and the CR itself, and ends the line; every other character,
+    // the LF after a CR included, is written as it is on the open line.
+    void multiLineText(QStringView text)
+    {
+        qsizetype start = 0;
+        for (qsizetype cr = text.indexOf(u'\r'); cr >= 0; cr = text.indexOf(u'\r', start)) {
+            m_page.open(text.sliced(start, cr - start));
+            m_page.line(u"<br>\r");
+            start = cr + 1;
+        }
+        m_page.open(text.sliced(start));
+    }
+
+    void multiLineSection()
+    {
+        opening(u"4");
+        cellStart();
+        fontLine();
+        multiLineText(trimmed(textOf(m_id)));
+        m_page.line(u"</font>");
+        cellEnd();
+    }
+
+    void thankYou()
+    {
+        opening(u"4");
+        cellStart();
+        fontLine();
+        m_page.line(trimmed(TextField::ThankYou) + u"<br>"_s);
+        m_page.line(trimmed(TextField::AuctionId));
+        m_page.line(u"</font>");
+        m_page.generatorComment();
+        cellEnd();
+    }
+
+    PageText &m_page;
+    const ListingSettings &m_settings;
+    SectionId m_id;
+    bool m_centered;
+};
+
+qsizetype expectedSize(const ListingSettings &settings)
+{
+    qsizetype size = 4096;
+    for (int f = 0; f < TextFieldCount; ++f) {
+        size += settings.text(static_cast<TextField>(f)).size() * 2;
+    }
+    return size;
+}
+
+} // namespace
+
+QString renderPageText(const ListingSettings &settings)
+{
+    PageText page;
+    page.reserve(expectedSize(settings));
+    page.line(u"<table cellpadding=\"0\" cellspacing=\"0\" width=\"100%\">");
+    page.generatorComment();
+    for (const QString &name : settings.sectionOrder()) {
+        const std::optional<SectionId> id = sectionForListName(name);
+        if (!id) {
+            continue;
+        }
+        if (hasHeaderRow(*id)) {
+            writeHeaderRow(page, settings, *id);
+        }
+        SectionWriter(page, settings, *id).write();
+    }
+    page.line(u"</table>");
+    return page.take();
+}
+
+QByteArray renderPage(const ListingSettings &settings)
+{
+    return AnsiCodec::encode(renderPageText(settings));
+}
+
+bool writePage(const ListingSettings &settings, QIODevice &device)
+{
+    return writeAll(device, renderPage(settings));
+}
+
+WriteResult writeout(const ListingSettings &settings, const QString &outputPath)
+{
+    return replaceFile(outputPath, renderPage(settings));
+}

@@ -1,0 +1,25 @@
+#include "textrules.h"
+
+QString trimBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ') {
+        ++begin;
+    }
+    while (end > begin && text[end - 1] == u' ') {
+        --end;
+    }
+    return text.sliced(begin, end - begin).toString();
+}
+
+QString leftCodePoints(const QString &text, qsizetype maxCodePoints)
+{
+    qsizetype units = 0;
+    for (qsizetype points = 0; points < maxCodePoints && units < text.size(); ++points) {
+        const bool pair = text[units].isHighSurrogate() && units + 1 < text.size() &&
+                          text[units + 1].isLowSurrogate();
+        units += pair ? 2 : 1;
+    }
+    return text.left(units);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Removes the blanks (spaces, code 32, and nothing else) at both ends of a text.
+// Tabs, line breaks and no-break spaces at the ends stay part of the text.
+QString trimBlanks(QStringView text);
+
+// The first maxCodePoints characters of a text, counted in Unicode code points, so that a
+// character outside the Basic Multilingual Plane is never split in half.
+QString leftCodePoints(const QString &text, qsizetype maxCodePoints);
