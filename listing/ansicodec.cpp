@@ -1,8 +1,9 @@
 #include "ansicodec.h"
 
-#include <QHash>
 #include <QStringDecoder>
-#include <QStringEncoder>
+
+#include <array>
+#include <vector>
 
 namespace AnsiCodec {
 
@@ -10,73 +11,95 @@ namespace {
 
 constexpr const char *CodePage = "windows-1252";
 
-// Whether the code page holds a code point, asked of the converter once per code point.
-class Coverage
+// The code page's mapping as Qt's converter has it, inverted once into a lookup table: the
+// page writer encodes many megabytes in small print steps, and a converter call per step
+// would cost more than the rest of the writing together.
+class CodePageTable
 {
 public:
-    bool holds(char32_t codePoint)
+    CodePageTable()
+        : m_fromBmp(0x10000, NotHeld)
     {
-        if (codePoint < 0x80) {
-            return true;
+        QByteArray every(256, '\0');
+        for (int b = 0; b < 256; ++b) {
+            every[b] = char(b);
         }
-        const auto known = m_known.constFind(codePoint);
-        if (known != m_known.cend()) {
-            return *known;
+        QStringDecoder decoder(CodePage, QStringConverter::Flag::Stateless);
+        const QString characters = decoder.decode(every);
+        Q_ASSERT(decoder.isValid() && characters.size() == 256);
+        for (int b = 0; b < 256 && b < characters.size(); ++b) {
+            const char16_t c = characters[b].unicode();
+            if (c != QChar::ReplacementCharacter) {
+                m_fromBmp[c] = static_cast<qint16>(b);
+            }
         }
-        QStringEncoder encoder(CodePage);
-        const char32_t single[1] = {codePoint};
-        (void)QByteArray(encoder.encode(QString::fromUcs4(single, 1)));
-        const bool held = !encoder.hasError();
-        m_known.insert(codePoint, held);
-        return held;
     }
+
+    // The byte for a UTF-16 code unit, or NotHeld.
+    qint16 byteFor(char16_t c) const { return m_fromBmp[c]; }
+
+    static constexpr qint16 NotHeld = -1;
 
 private:
-    QHash<char32_t, bool> m_known;
+    std::vector<qint16> m_fromBmp;
 };
 
-QByteArray encodeWithReferences(QStringView text)
+const CodePageTable &table()
 {
-    Coverage coverage;
-    QStringEncoder encoder(CodePage);
-    QByteArray out;
-    out.reserve(text.size() + 64);
-    qsizetype runStart = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        char32_t codePoint = text[i].unicode();
-        qsizetype width = 1;
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            width = 2;
-        }
-        if (!coverage.holds(codePoint)) {
-            out += encoder.encode(text.sliced(runStart, i - runStart));
-            out += "&#" + QByteArray::number(quint32(codePoint)) + ';';
-            runStart = i + width;
-        }
-        i += width;
-    }
-    out += encoder.encode(text.sliced(runStart));
-    return out;
+    static const CodePageTable instance;
+    return instance;
+}
+
+void appendReference(QByteArray &out, char32_t codePoint)
+{
+    out += "&#";
+    out += QByteArray::number(quint32(codePoint));
+    out += ';';
 }
 
 } // namespace
 
+void appendEncoded(QByteArray &out, QStringView text)
+{
+    const CodePageTable &codes = table();
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char *dest = out.data() + start;
+    const char16_t *src = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = src[i];
+        const qint16 byte = c < 0x80 ? qint16(c) : codes.byteFor(c);
+        if (byte != CodePageTable::NotHeld) {
+            *dest++ = char(byte);
+            continue;
+        }
+        // Rare: a character outside the code page. Finish the bytes so far, then write the
+        // reference for the whole code point (a surrogate pair is one character).
+        out.resize(dest - out.constData());
+        char32_t codePoint = c;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(src[i + 1])) {
+            codePoint = QChar::surrogateToUcs4(c, src[i + 1]);
+            ++i;
+        }
+        appendReference(out, codePoint);
+        const qsizetype written = out.size();
+        out.resize(written + (n - i - 1));
+        dest = out.data() + written;
+    }
+    out.resize(dest - out.constData());
+}
+
 QByteArray encode(QStringView text)
 {
-    QStringEncoder encoder(CodePage);
-    QByteArray out = encoder.encode(text);
-    // Almost every text fits the code page; only one that does not takes the slow road.
-    if (!encoder.hasError()) {
-        return out;
-    }
-    return encodeWithReferences(text);
+    QByteArray out;
+    appendEncoded(out, text);
+    return out;
 }
 
 QString decode(QByteArrayView bytes)
 {
-    QStringDecoder decoder(CodePage);
+    QStringDecoder decoder(CodePage, QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 

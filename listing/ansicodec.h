@@ -13,6 +13,9 @@ namespace AnsiCodec {
 // browser still shows exactly what was typed.
 QByteArray encode(QStringView text);
 
+// The same, appended to out; the page writer encodes its print steps as it goes.
+void appendEncoded(QByteArray &out, QStringView text);
+
 // Decodes Windows-1252 bytes; every byte value has a character.
 QString decode(QByteArrayView bytes);
 

@@ -2,13 +2,11 @@
 
 ColorSlot::ColorSlot()
     : m_text(Length, u' ')
-{
-}
+{}
 
 ColorSlot::ColorSlot(const QString &text)
     : m_text(text.left(Length).leftJustified(Length, u' '))
-{
-}
+{}
 
 ColorSlotId fontSlot(SectionId id)
 {

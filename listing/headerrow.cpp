@@ -56,7 +56,8 @@ void fillerCell(PageText &page, const HeaderColours &c, QStringView width)
 void strip(PageText &page, const HeaderColours &c, QStringView columns)
 {
     page.line(u"<tr>");
-    page.line(u"<td colspan=\""_s + columns.toString() + u"\" bgcolor=\""_s + c.background + u"\">"_s);
+    page.line(u"<td colspan=\""_s + columns.toString() + u"\" bgcolor=\""_s + c.background +
+              u"\">"_s);
     page.line(u"</td>");
     page.line(u"</tr>");
     page.line(u"</table>");

@@ -5,6 +5,8 @@
 #include "pagetext.h"
 #include "textrules.h"
 
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -17,8 +19,7 @@ public:
         , m_settings(settings)
         , m_id(id)
         , m_centered(settings.style(id).centered())
-    {
-    }
+    {}
 
     void write()
     {
@@ -50,7 +51,7 @@ private:
         return colourValue(m_settings.colors().slot(slot).text());
     }
 
-    QString trimmed(TextField field) const { return trimBlanks(m_settings.text(field)); }
+    QStringView trimmed(TextField field) const { return blankTrimmed(m_settings.text(field)); }
 
     void opening(QStringView cellPadding)
     {
@@ -125,25 +126,12 @@ private:
         }
     }
 
-    // Each CR becomes "<br>" and the CR itself, and ends the line; every other character,
-    // the LF after a CR included, is written as it is on the open line.
-    void multiLineText(QStringView text)
-    {
-        qsizetype start = 0;
-        for (qsizetype cr = text.indexOf(u'\r'); cr >= 0; cr = text.indexOf(u'\r', start)) {
-            m_page.open(text.sliced(start, cr - start));
-            m_page.line(u"<br>\r");
-            start = cr + 1;
-        }
-        m_page.open(text.sliced(start));
-    }
-
     void multiLineSection()
     {
         opening(u"4");
         cellStart();
         fontLine();
-        multiLineText(trimmed(textOf(m_id)));
+        m_page.openWithBreaks(trimmed(textOf(m_id)));
         m_page.line(u"</font>");
         cellEnd();
     }
@@ -153,7 +141,8 @@ private:
         opening(u"4");
         cellStart();
         fontLine();
-        m_page.line(trimmed(TextField::ThankYou) + u"<br>"_s);
+        m_page.open(trimmed(TextField::ThankYou));
+        m_page.line(u"<br>");
         m_page.line(trimmed(TextField::AuctionId));
         m_page.line(u"</font>");
         m_page.generatorComment();
@@ -166,18 +155,40 @@ private:
     bool m_centered;
 };
 
+// Room for the markup and the texts, with a little to spare for line breaks that grow.
 qsizetype expectedSize(const ListingSettings &settings)
 {
-    qsizetype size = 4096;
+    qsizetype size = 8192;
     for (int f = 0; f < TextFieldCount; ++f) {
-        size += settings.text(static_cast<TextField>(f)).size() * 2;
+        const qsizetype length = settings.text(static_cast<TextField>(f)).size();
+        size += length + length / 8;
     }
     return size;
 }
 
 } // namespace
 
-QString renderPageText(const ListingSettings &settings)
+void PageText::openWithBreaks(QStringView text)
+{
+    // Encoding first is safe: a CR byte stands exactly where a CR character stood, since no
+    // other character encodes to it.
+    const QByteArray encoded = AnsiCodec::encode(text);
+    static constexpr QByteArrayView Break = "<br>\r\r\n";
+    const char *const end = encoded.constData() + encoded.size();
+    const char *from = encoded.constData();
+    while (from < end) {
+        const char *cr = static_cast<const char *>(std::memchr(from, '\r', end - from));
+        if (!cr) {
+            break;
+        }
+        m_bytes.append(from, cr - from);
+        m_bytes.append(Break);
+        from = cr + 1;
+    }
+    m_bytes.append(from, end - from);
+}
+
+QByteArray renderPage(const ListingSettings &settings)
 {
     PageText page;
     page.reserve(expectedSize(settings));
@@ -197,9 +208,9 @@ QString renderPageText(const ListingSettings &settings)
     return page.take();
 }
 
-QByteArray renderPage(const ListingSettings &settings)
+QString renderPageText(const ListingSettings &settings)
 {
-    return AnsiCodec::encode(renderPageText(settings));
+    return AnsiCodec::decode(renderPage(settings));
 }
 
 bool writePage(const ListingSettings &settings, QIODevice &device)

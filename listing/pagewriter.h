@@ -9,12 +9,12 @@
 
 // The listing page: one outer table whose rows are the sections in the order of the section
 // list, each with its header row (where it has one) and its content block. Lines end in
-// CR LF; the seller's texts go in unescaped.
-QString renderPageText(const ListingSettings &settings);
-
-// The page's bytes as they go into the file (Windows-1252; characters outside it as
-// numeric character references).
+// CR LF; the seller's texts go in unescaped. These are the bytes as they go into the file
+// (Windows-1252; characters outside it as numeric character references).
 QByteArray renderPage(const ListingSettings &settings);
+
+// The page as a browser reads the file back: the bytes decoded, references left as they are.
+QString renderPageText(const ListingSettings &settings);
 
 // Writes the page to a device; false when the device refused any of it.
 bool writePage(const ListingSettings &settings, QIODevice &device);

@@ -10,8 +10,8 @@
 enum class SectionId { Title, NoReserve, Description, Condition, Payment, Shipping, ThankYou };
 
 inline constexpr std::array<SectionId, 7> AllSections{
-    SectionId::Title,     SectionId::NoReserve, SectionId::Description, SectionId::Condition,
-    SectionId::Payment,   SectionId::Shipping,  SectionId::ThankYou};
+    SectionId::Title,   SectionId::NoReserve, SectionId::Description, SectionId::Condition,
+    SectionId::Payment, SectionId::Shipping,  SectionId::ThankYou};
 
 // The sections a switch can take off the page; Title and Description are always there.
 inline constexpr std::array<SectionId, 5> SwitchableSections{

@@ -18,8 +18,7 @@ struct SectionGroups
 // Rows in the order of the FontSize submenus; the Centering submenus use another order.
 constexpr std::array<SectionGroups, 7> Sections{{
     {SectionId::Title, StyleGroup::TitleSize, StyleGroup::TitleAlign, u"titl", 5},
-    {SectionId::Description, StyleGroup::DescriptionSize, StyleGroup::DescriptionAlign, u"desc",
-     3},
+    {SectionId::Description, StyleGroup::DescriptionSize, StyleGroup::DescriptionAlign, u"desc", 3},
     {SectionId::Condition, StyleGroup::ConditionSize, StyleGroup::ConditionAlign, u"cond", 2},
     {SectionId::ThankYou, StyleGroup::ThankYouSize, StyleGroup::ThankYouAlign, u"thnk", 3},
     {SectionId::Shipping, StyleGroup::ShippingSize, StyleGroup::ShippingAlign, u"ship", 2},
@@ -28,8 +27,8 @@ constexpr std::array<SectionGroups, 7> Sections{{
 }};
 
 constexpr std::array<SectionId, 7> CenteringMenuOrder{
-    SectionId::Title,     SectionId::NoReserve, SectionId::Description, SectionId::Condition,
-    SectionId::ThankYou,  SectionId::Shipping,  SectionId::Payment};
+    SectionId::Title,    SectionId::NoReserve, SectionId::Description, SectionId::Condition,
+    SectionId::ThankYou, SectionId::Shipping,  SectionId::Payment};
 
 const SectionGroups *rowFor(SectionId id)
 {
@@ -70,8 +69,8 @@ void addSizeGroup(std::vector<StyleItem> &items, const QString &prefix, StyleGro
                   int defaultSize)
 {
     for (int size = ListingSettings::MinFontSize; size <= ListingSettings::MaxFontSize; ++size) {
-        items.push_back({prefix + u"size"_s + QString::number(size),
-                         sizeCaption(size, defaultSize), group, size});
+        items.push_back({prefix + u"size"_s + QString::number(size), sizeCaption(size, defaultSize),
+                         group, size});
     }
 }
 
@@ -83,20 +82,20 @@ std::vector<StyleItem> buildItems()
     const auto align = [](HeaderAlign v) { return static_cast<int>(v); };
     const auto font = [](FontFamily v) { return static_cast<int>(v); };
 
-    items.push_back({u"HeaderSolid"_s, u"Solid Bar"_s, StyleGroup::HeaderLook,
-                     look(HeaderLook::SolidBar)});
-    items.push_back({u"foldertab"_s, u"Folder Tab"_s, StyleGroup::HeaderLook,
-                     look(HeaderLook::FolderTab)});
-    items.push_back({u"Headerleft"_s, u"Left Justified"_s, StyleGroup::HeaderAlign,
-                     align(HeaderAlign::Left)});
-    items.push_back({u"headercenter"_s, u"Centered"_s, StyleGroup::HeaderAlign,
-                     align(HeaderAlign::Center)});
+    items.push_back(
+        {u"HeaderSolid"_s, u"Solid Bar"_s, StyleGroup::HeaderLook, look(HeaderLook::SolidBar)});
+    items.push_back(
+        {u"foldertab"_s, u"Folder Tab"_s, StyleGroup::HeaderLook, look(HeaderLook::FolderTab)});
+    items.push_back(
+        {u"Headerleft"_s, u"Left Justified"_s, StyleGroup::HeaderAlign, align(HeaderAlign::Left)});
+    items.push_back(
+        {u"headercenter"_s, u"Centered"_s, StyleGroup::HeaderAlign, align(HeaderAlign::Center)});
     items.push_back({u"headerright"_s, u"Right Justified"_s, StyleGroup::HeaderAlign,
                      align(HeaderAlign::Right)});
 
     items.push_back({u"fontarial"_s, u"Arial"_s, StyleGroup::Font, font(FontFamily::Arial)});
-    items.push_back({u"fontarialblack"_s, u"Arialblack"_s, StyleGroup::Font,
-                     font(FontFamily::ArialBlack)});
+    items.push_back(
+        {u"fontarialblack"_s, u"Arialblack"_s, StyleGroup::Font, font(FontFamily::ArialBlack)});
     items.push_back(
         {u"fontcomic"_s, u"Comic Sans MS"_s, StyleGroup::Font, font(FontFamily::ComicSans)});
     items.push_back(
@@ -106,8 +105,8 @@ std::vector<StyleItem> buildItems()
                      font(FontFamily::LucidaConsole)});
     items.push_back({u"fontlucidasans"_s, u"Lucida Sans Unicode"_s, StyleGroup::Font,
                      font(FontFamily::LucidaSans)});
-    items.push_back({u"fonttimes"_s, u"Times New Roman"_s, StyleGroup::Font,
-                     font(FontFamily::TimesNewRoman)});
+    items.push_back(
+        {u"fonttimes"_s, u"Times New Roman"_s, StyleGroup::Font, font(FontFamily::TimesNewRoman)});
 
     for (const SectionGroups &row : Sections) {
         addSizeGroup(items, QString::fromUtf16(row.prefix), row.size, row.defaultSize);

@@ -1,6 +1,6 @@
 #include "textrules.h"
 
-QString trimBlanks(QStringView text)
+QStringView blankTrimmed(QStringView text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -10,7 +10,7 @@ QString trimBlanks(QStringView text)
     while (end > begin && text[end - 1] == u' ') {
         --end;
     }
-    return text.sliced(begin, end - begin).toString();
+    return text.sliced(begin, end - begin);
 }
 
 QString leftCodePoints(const QString &text, qsizetype maxCodePoints)

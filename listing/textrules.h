@@ -3,9 +3,13 @@
 #include <QString>
 #include <QStringView>
 
-// Removes the blanks (spaces, code 32, and nothing else) at both ends of a text.
-// Tabs, line breaks and no-break spaces at the ends stay part of the text.
-QString trimBlanks(QStringView text);
+// The text without the blanks (spaces, code 32, and nothing else) at both ends. Tabs, line
+// breaks and no-break spaces at the ends stay part of the text.
+QStringView blankTrimmed(QStringView text);
+inline QString trimBlanks(QStringView text)
+{
+    return blankTrimmed(text).toString();
+}
 
 // The first maxCodePoints characters of a text, counted in Unicode code points, so that a
 // character outside the Basic Multilingual Plane is never split in half.
