@@ -1,0 +1,10 @@
+#include "program.h"
+#include "startup.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    return runProgram(programFolderFrom(QCoreApplication::applicationDirPath()));
+}

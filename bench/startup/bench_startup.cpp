@@ -1,0 +1,154 @@
+// From process start to the main window shown and idle, in time and in peak memory, against a
+// bare Qt program that shows an empty main window. Each measurement is a fresh process, run
+// with the offscreen platform; the ratio of the two medians is the figure that matters.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr double TimeGoal = 1.6;
+constexpr double MemoryGoal = 1.3;
+
+struct Sample
+{
+    double seconds;
+    double peakKb;
+};
+
+std::map<std::string, std::vector<Sample>> g_samples;
+
+Sample runOnce(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    QByteArray line;
+    while (!line.endsWith('\n') && process.waitForReadyRead(30000)) {
+        line += process.readLine();
+    }
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    process.waitForFinished(30000);
+    if (!line.startsWith("ready ") || process.exitCode() != 0) {
+        throw std::runtime_error("start-up program failed: " + program.toStdString());
+    }
+    return {seconds, line.mid(6).trimmed().toDouble()};
+}
+
+QString harness(const char *name)
+{
+    return QStringLiteral(TAVRIN_STARTUP_PROGRAMS) + u'/' + QString::fromLatin1(name);
+}
+
+// A program folder as a seller's would be after a first run: the shipped files and a saved
+// "prefs.dat".
+QTemporaryDir &programFolder()
+{
+    static QTemporaryDir folder;
+    static bool ready = false;
+    if (!ready) {
+        const QDir defaults(QStringLiteral(TAVRIN_DEFAULTS_DIR));
+        for (const QString &name : defaults.entryList({u"*.dat"_s}, QDir::Files)) {
+            QFile::copy(defaults.filePath(name), folder.filePath(name));
+        }
+        runOnce(harness("startup_tavrin"), {folder.path(), u"close"_s});
+        ready = true;
+    }
+    return folder;
+}
+
+void measure(benchmark::State &state, const std::string &key, const QString &program,
+             const QStringList &arguments)
+{
+    std::vector<Sample> &samples = g_samples[key];
+    runOnce(program, arguments); // warm the file cache
+    for (auto _ : state) {
+        const Sample sample = runOnce(program, arguments);
+        state.SetIterationTime(sample.seconds);
+        samples.push_back(sample);
+    }
+    double peak = 0;
+    for (const Sample &s : samples) {
+        peak = std::max(peak, s.peakKb);
+    }
+    state.counters["peak_rss_kB"] = peak;
+}
+
+void BM_BareMainWindow(benchmark::State &state)
+{
+    measure(state, "bare", harness("startup_bare"), {});
+}
+
+void BM_TavrinMainWindow(benchmark::State &state)
+{
+    measure(state, "tavrin", harness("startup_tavrin"), {programFolder().path()});
+}
+
+BENCHMARK(BM_BareMainWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_TavrinMainWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+Sample medianOf(const std::vector<Sample> &samples)
+{
+    std::vector<double> seconds;
+    std::vector<double> peaks;
+    for (const Sample &s : samples) {
+        seconds.push_back(s.seconds);
+        peaks.push_back(s.peakKb);
+    }
+    return {median(seconds), median(peaks)};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const auto bare = g_samples.find("bare");
+    const auto tavrin = g_samples.find("tavrin");
+    if (bare == g_samples.end() || tavrin == g_samples.end()) {
+        return 0;
+    }
+    const Sample b = medianOf(bare->second);
+    const Sample t = medianOf(tavrin->second);
+    const double timeRatio = t.seconds / b.seconds;
+    const double memoryRatio = t.peakKb / b.peakKb;
+    std::printf("\nmedians: bare %.1f ms, %.0f kB; tavrin %.1f ms, %.0f kB\n", b.seconds * 1e3,
+                b.peakKb, t.seconds * 1e3, t.peakKb);
+    std::printf("time   %.2f x the bare program (goal at most %.1f): %s\n", timeRatio, TimeGoal,
+                timeRatio <= TimeGoal ? "met" : "NOT met");
+    std::printf("memory %.2f x the bare program (goal at most %.1f): %s\n", memoryRatio, MemoryGoal,
+                memoryRatio <= MemoryGoal ? "met" : "NOT met");
+    return 0;
+}

@@ -1,0 +1,30 @@
+// The program's own way in, from the data files in the folder given, up to the main window on
+// the screen and idle. It then leaves without saving, so every run starts from the same files,
+// or, given "close", closes the window as the seller would, which saves them.
+#include "mainwindow.h"
+#include "program.h"
+#include "readiness.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const bool close = argc > 2 && qstrcmp(argv[2], "close") == 0;
+    std::unique_ptr<Readiness> readiness;
+    return runProgram(folder, [&readiness, close](MainWindow &window) {
+        readiness = std::make_unique<Readiness>(window, [&window, close] {
+            if (close) {
+                window.close();
+            } else {
+                QCoreApplication::exit(0);
+            }
+        });
+    });
+}

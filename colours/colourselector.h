@@ -1,0 +1,48 @@
+#pragma once
+
+#include "listingsettings.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class QButtonGroup;
+class QLabel;
+
+// The colour selector window, Form2: the 216-swatch palette, the sixteen radio buttons that
+// say which colour a swatch click sets, and a preview per page element. It stands in for the
+// main window while it is open: opening hides the main window, closing shows it again.
+// A click changes the colour slot at once; closing writes nothing to disk.
+class ColourSelector : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Creates and shows a selector, then hides mainWindow. The selector deletes itself when it
+    // closes. settings must outlive it.
+    static ColourSelector *open(ListingSettings &settings, QWidget *mainWindow);
+
+    ColourSelector(ListingSettings &settings, QWidget *mainWindow);
+
+signals:
+    // After the main window has been shown again.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildPalette();
+    void buildRoleButtons();
+    void buildPreviews();
+    void showRowColours(int row);
+    void swatchClicked(int index);
+
+    ListingSettings &m_settings;
+    QPointer<QWidget> m_mainWindow;
+    QButtonGroup *m_swatches = nullptr;
+    QButtonGroup *m_roles = nullptr;
+    std::array<QLabel *, 8> m_previews{};
+    QLabel *m_status = nullptr;
+};

@@ -1,0 +1,42 @@
+#include "composer.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+// The page's CR LF line ends must reach standard output byte for byte; Windows would
+// otherwise turn each LF into another CR LF.
+void useBinaryStandardOutput()
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrin-compose"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
+    useBinaryStandardOutput();
+
+    QFile out;
+    QFile err;
+    if (!out.open(stdout, QIODevice::WriteOnly) || !err.open(stderr, QIODevice::WriteOnly)) {
+        return Composer::FileFailure;
+    }
+    const int status = Composer::run(QCoreApplication::arguments(),
+                                     QCoreApplication::applicationDirPath(), out, err);
+    err.flush();
+    return status;
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "session.h"
+#include "startup.h"
+#include "styleitems.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QWidget;
+
+// The main window, Form1. Its controls are views of the one Session it owns: every change the
+// seller makes goes through the listing settings' own operations and the controls are then
+// refreshed from the settings, so what the window shows is always what will be written.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence: reads the data files in programFolder into the session and shows
+    // them. On a file error nothing is shown, nothing is written, and closing the window
+    // later saves nothing either.
+    std::optional<FileError> load(const QString &programFolder);
+
+    Session &session() { return m_session; }
+    const Session &session() const { return m_session; }
+
+    // Whether saving at close reported an error (the seller has been told).
+    bool saveFailed() const { return m_saveFailed; }
+
+    QAction *coloursAction() const { return m_coloursAction; }
+    QAction *aboutAction() const { return m_aboutAction; }
+
+    // Shows the settings again after something outside the window changed them.
+    void refreshFromSettings();
+
+signals:
+    void coloursRequested();
+    void aboutRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct TextBox
+    {
+        TextField field;
+        QLineEdit *line = nullptr;
+        QPlainTextEdit *multi = nullptr;
+    };
+    struct Switch
+    {
+        SectionId section;
+        QCheckBox *box;
+    };
+
+    void buildControls();
+    void buildActions();
+    void buildMenus();
+    void placeControls();
+    void setFocusOrder();
+    void connectControls();
+
+    void preview();
+    void createListing();
+    bool writeListing();
+    void textEdited(const TextBox &box);
+    void switchToggled(SectionId section, bool on);
+    void moveUp();
+    void moveDown();
+    void styleItemTriggered(QAction *action);
+    void moveSelected(int (ListingSettings::*move)(int));
+
+    int selectedRow() const;
+    void refreshTexts();
+    void refreshOrder(int selectRow);
+    void refreshSwitches();
+    void refreshMarks();
+    void saveAtClose();
+
+    Session m_session;
+    bool m_loaded = false;
+    bool m_saved = false;
+    bool m_saveFailed = false;
+    bool m_refreshing = false;
+
+    std::vector<TextBox> m_textBoxes;
+    std::vector<Switch> m_switches;
+    QListWidget *m_list = nullptr;
+
+    std::vector<QAction *> m_styleActions; // in the order of styleItems()
+    QAction *m_previewAction = nullptr;
+    QAction *m_createAction = nullptr;
+    QAction *m_quitAction = nullptr;
+    QAction *m_coloursAction = nullptr;
+    QAction *m_aboutAction = nullptr;
+    QAction *m_orderUpAction = nullptr;
+    QAction *m_orderDownAction = nullptr;
+    QMenu *m_orderMenu = nullptr;
+};

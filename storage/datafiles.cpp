@@ -1,0 +1,155 @@
+#include "datafiles.h"
+
+#include "filewrite.h"
+#include "recordio.h"
+#include "textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+FileError errorFor(const QString &folder, const QString &name, const QString &reason)
+{
+    return FileError{name, folder, reason};
+}
+
+QString reasonFor(ReadStatus status, const QFile &file)
+{
+    switch (status) {
+    case ReadStatus::Empty:
+        return u"input past end of file"_s;
+    case ReadStatus::TooLarge:
+        return u"file too large (more than %1 MiB)"_s.arg(MaxTextFileBytes / (1024 * 1024));
+    case ReadStatus::DeviceError:
+    case ReadStatus::Ok:
+        break;
+    }
+    return file.errorString();
+}
+
+template<typename Read>
+TextFileRead readTextFile(const QString &folder, const QString &name, Read read)
+{
+    const QString path = folder + name;
+    if (!QFileInfo::exists(path)) {
+        return {{}, errorFor(folder, name, u"file not found"_s)};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {{}, errorFor(folder, name, file.errorString())};
+    }
+    const TextRead result = read(file);
+    if (result.status != ReadStatus::Ok) {
+        return {{}, errorFor(folder, name, reasonFor(result.status, file))};
+    }
+    return {result.text, std::nullopt};
+}
+
+} // namespace
+
+QStringList dataFileNames()
+{
+    using namespace DataFileName;
+    return {AuctionId.toString(), NoReserveRead.toString(), NoReserveWritten.toString(),
+            ThankYou.toString(),  Shipping.toString(),      Payment.toString(),
+            Colors.toString(),    Prefs.toString()};
+}
+
+QString findNoReserveFile(const QString &folder)
+{
+    const QStringList entries = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (QStringView preferred : {DataFileName::NoReserveRead, DataFileName::NoReserveWritten}) {
+        if (entries.contains(preferred)) {
+            return preferred.toString();
+        }
+    }
+    for (const QString &entry : entries) {
+        if (entry.compare(DataFileName::NoReserveRead, Qt::CaseInsensitive) == 0) {
+            return entry;
+        }
+    }
+    return DataFileName::NoReserveRead.toString();
+}
+
+TextFileRead readOneLineFile(const QString &folder, const QString &name)
+{
+    return readTextFile(folder, name, [](QIODevice &in) { return readOneLineText(in); });
+}
+
+TextFileRead readMultiLineFile(const QString &folder, const QString &name)
+{
+    return readTextFile(folder, name, [](QIODevice &in) { return readMultiLineText(in); });
+}
+
+RecordFileRead readRecordFile(const QString &folder, const QString &name, qsizetype size)
+{
+    const QString path = folder + name;
+    if (!QFileInfo::exists(path)) {
+        return {{}, true, std::nullopt};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {{}, false, errorFor(folder, name, file.errorString())};
+    }
+    std::optional<QByteArray> record = readRecord(file, size);
+    if (!record) {
+        return {{}, false, errorFor(folder, name, file.errorString())};
+    }
+    return {*std::move(record), false, std::nullopt};
+}
+
+std::optional<FileError> createEmptyFile(const QString &folder, const QString &name)
+{
+    QFile file(folder + name);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return std::nullopt;
+    }
+    if (QFileInfo(file).isFile()) {
+        return std::nullopt;
+    }
+    return errorFor(folder, name, file.errorString());
+}
+
+std::optional<FileError> replaceTextFile(const QString &folder, const QString &name,
+                                         const QString &text)
+{
+    const WriteResult written = replaceFile(folder + name, textFileBytes(text));
+    if (!written) {
+        return errorFor(folder, name, written.error);
+    }
+    return std::nullopt;
+}
+
+std::optional<FileError> replaceRecordFile(const QString &folder, const QString &name,
+                                           const QByteArray &record)
+{
+    const QString path = folder + name;
+    QFile old(path);
+    const bool hasOld = QFileInfo::exists(path);
+    // An earlier file that cannot be read would lose its bytes beyond the record: leave it.
+    if (hasOld && !old.open(QIODevice::ReadOnly)) {
+        return errorFor(folder, name, old.errorString());
+    }
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return errorFor(folder, name, out.errorString());
+    }
+    if (!writeRecordOver(out, record, hasOld ? &old : nullptr)) {
+        const QString reason =
+            out.error() != QFileDevice::NoError ? out.errorString() : old.errorString();
+        out.cancelWriting();
+        return errorFor(folder, name, reason);
+    }
+    // Some systems refuse to replace a file that is still open.
+    old.close();
+    if (!out.commit()) {
+        return errorFor(folder, name, out.errorString());
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "startup.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+// The seven data files in the program folder, opened by name: each reader and writer here
+// reports a failure as a FileError naming the file, the folder and the reason.
+namespace DataFileName {
+inline constexpr QStringView AuctionId = u"ebayid.dat";
+// The no-reserve file is read under one spelling and written under another; whatever the
+// file system, both must reach the one file (see findNoReserveFile).
+inline constexpr QStringView NoReserveRead = u"NoReserve.dat";
+inline constexpr QStringView NoReserveWritten = u"noreserve.dat";
+inline constexpr QStringView ThankYou = u"thankyou.dat";
+inline constexpr QStringView Shipping = u"shipping.dat";
+inline constexpr QStringView Payment = u"payment.dat";
+inline constexpr QStringView Colors = u"colorset.dat";
+inline constexpr QStringView Prefs = u"prefs.dat";
+} // namespace DataFileName
+
+// Every data file name, the no-reserve file under both spellings.
+QStringList dataFileNames();
+
+// The no-reserve file's name as the folder spells it, found without regard to letter case.
+// An exact "NoReserve.dat" wins, then "noreserve.dat", then any other spelling; when there is
+// none, "NoReserve.dat", so that the reader reports that name as not found.
+QString findNoReserveFile(const QString &folder);
+
+struct TextFileRead
+{
+    QString text;
+    std::optional<FileError> error;
+};
+
+TextFileRead readOneLineFile(const QString &folder, const QString &name);
+TextFileRead readMultiLineFile(const QString &folder, const QString &name);
+
+struct RecordFileRead
+{
+    QByteArray bytes;
+    bool absent = false;
+    std::optional<FileError> error;
+};
+
+// The first size bytes of a record file; an absent file reads as empty and says so.
+RecordFileRead readRecordFile(const QString &folder, const QString &name, qsizetype size);
+
+// Creates an empty file where none is; a file that appeared meanwhile is left alone.
+std::optional<FileError> createEmptyFile(const QString &folder, const QString &name);
+
+// Both replace the file atomically: on any failure the earlier file stays whole.
+std::optional<FileError> replaceTextFile(const QString &folder, const QString &name,
+                                         const QString &text);
+// Replaces the record at the start of the file and keeps any bytes after it.
+std::optional<FileError> replaceRecordFile(const QString &folder, const QString &name,
+                                           const QByteArray &record);

@@ -1,0 +1,128 @@
+#include "startup.h"
+
+#include "colorrecord.h"
+#include "datafiles.h"
+#include "textfile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct TextStep
+{
+    QStringView fileName;
+    TextField field;
+    QString LoadedTexts::*loaded;
+};
+
+// Undoes the record files that start-up itself created empty, should a later one fail, so a
+// failed start leaves the folder as it found it.
+void removeCreated(const QString &folder, const QStringList &created)
+{
+    for (const QString &name : created) {
+        QFile::remove(folder + name);
+    }
+}
+
+} // namespace
+
+QString FileError::message() const
+{
+    if (fileName.isEmpty()) {
+        return reason;
+    }
+    return u"The file \"%1\" in the folder \"%2\" could not be used: %3."_s.arg(
+        fileName, QDir::toNativeSeparators(folder), reason);
+}
+
+QString programFolderFrom(const QString &applicationDirPath)
+{
+    QString folder = QDir::fromNativeSeparators(applicationDirPath);
+    if (folder.isEmpty()) {
+        return folder;
+    }
+    while (folder.endsWith(u'/')) {
+        folder.chop(1);
+    }
+    return folder + u'/';
+}
+
+std::optional<FileError> startup(Session &session, const QString &programFolder,
+                                 RecordFiles records)
+{
+    session.programFolder = programFolderFrom(programFolder);
+    const QString &folder = session.programFolder;
+    if (folder.isEmpty()) {
+        return FileError{{}, {}, u"The program's folder is not known."_s};
+    }
+
+    session.noReserveFileName = findNoReserveFile(folder);
+    const TextStep oneLine[] = {
+        {session.noReserveFileName, TextField::NoReserve, &LoadedTexts::noReserve},
+        {DataFileName::AuctionId, TextField::AuctionId, &LoadedTexts::auctionId},
+        {DataFileName::ThankYou, TextField::ThankYou, &LoadedTexts::thankYou},
+    };
+    for (const TextStep &step : oneLine) {
+        TextFileRead read = readOneLineFile(folder, step.fileName.toString());
+        if (read.error) {
+            return read.error;
+        }
+        session.settings.setText(step.field, read.text);
+        session.loaded.*step.loaded = std::move(read.text);
+    }
+
+    const TextStep multiLine[] = {
+        {DataFileName::Shipping, TextField::Shipping, &LoadedTexts::shipping},
+        {DataFileName::Payment, TextField::Payment, &LoadedTexts::payment},
+    };
+    for (const TextStep &step : multiLine) {
+        TextFileRead read = readMultiLineFile(folder, step.fileName.toString());
+        if (read.error) {
+            return read.error;
+        }
+        session.settings.setText(step.field, multiLineBoxText(read.text));
+        session.loaded.*step.loaded = std::move(read.text);
+    }
+
+    const RecordFileRead colors =
+        readRecordFile(folder, DataFileName::Colors.toString(), ColorRecordSize);
+    if (colors.error) {
+        return colors.error;
+    }
+    session.settings.setColors(colorSetFromRecord(colors.bytes));
+
+    const RecordFileRead prefs =
+        readRecordFile(folder, DataFileName::Prefs.toString(), PrefsRecord::Size);
+    if (prefs.error) {
+        return prefs.error;
+    }
+
+    if (records == RecordFiles::CreateWhenAbsent) {
+        QStringList created;
+        for (const auto &[name, absent] : {std::pair{DataFileName::Colors, colors.absent},
+                                           std::pair{DataFileName::Prefs, prefs.absent}}) {
+            if (!absent) {
+                continue;
+            }
+            if (std::optional<FileError> error = createEmptyFile(folder, name.toString())) {
+                removeCreated(folder, created);
+                return error;
+            }
+            created.append(name.toString());
+        }
+    }
+
+    if (prefs.bytes.isEmpty()) {
+        session.prefs = PrefsRecord();
+        session.settings.startFirstRun();
+    } else {
+        session.prefs = PrefsRecord::fromBytes(prefs.bytes);
+        applyPrefs(session.prefs, session.settings);
+    }
+    return std::nullopt;
+}

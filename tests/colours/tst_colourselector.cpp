@@ -1,0 +1,465 @@
+#include "colourselector.h"
+#include "defaultcolours.h"
+#include "pagewriter.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QColor rgb(int r, int g, int b)
+{
+    return QColor(r, g, b);
+}
+
+// What the seller sees in the middle of a swatch.
+QColor shownColour(QWidget *widget)
+{
+    return widget->grab().toImage().pixelColor(widget->rect().center());
+}
+
+// What the seller sees behind a preview's caption, just inside its border.
+QColor shownBackground(QLabel *preview)
+{
+    return preview->grab().toImage().pixelColor(3, preview->height() / 2);
+}
+
+void deleteClosedWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestColourSelector : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void window();
+    void controls_data();
+    void controls();
+    void swatches_data();
+    void swatches();
+    void previewsShowTheSlots();
+    void clickStoresInExactlyOneSlot_data();
+    void clickStoresInExactlyOneSlot();
+    void laterClickReplacesTheColour();
+    void lowerCaseSlotIsPreviewedAndRewrittenUpperCase();
+    void damagedSlotShowsTheShippedColourAndStays();
+    void closingShowsTheMainWindow_data();
+    void closingShowsTheMainWindow();
+    void reopeningStartsAfresh();
+    void coloursReachTheNextPreview();
+
+private:
+    ColourSelector *openSelector();
+    QAbstractButton *swatch(int index) const;
+    QAbstractButton *option(int id) const;
+    QLabel *label(const QString &name) const;
+    void click(QWidget *widget) const { QTest::mouseClick(widget, Qt::LeftButton); }
+
+    ListingSettings m_settings;
+    QMainWindow *m_main = nullptr;
+    QPointer<ColourSelector> m_selector;
+};
+
+void TestColourSelector::init()
+{
+    m_settings = ListingSettings();
+    m_settings.setColors(defaultColorSet());
+    m_main = new QMainWindow;
+    m_main->setObjectName(u"Form1"_s);
+    m_main->show();
+}
+
+void TestColourSelector::cleanup()
+{
+    if (m_selector) {
+        m_selector->close();
+    }
+    deleteClosedWindows();
+    delete m_main;
+    m_main = nullptr;
+}
+
+ColourSelector *TestColourSelector::openSelector()
+{
+    m_selector = ColourSelector::open(m_settings, m_main);
+    return m_selector;
+}
+
+QAbstractButton *TestColourSelector::swatch(int index) const
+{
+    return m_selector->findChild<QButtonGroup *>(u"Picture1"_s)->button(index);
+}
+
+QAbstractButton *TestColourSelector::option(int id) const
+{
+    return m_selector->findChild<QButtonGroup *>(u"Option1"_s)->button(id);
+}
+
+QLabel *TestColourSelector::label(const QString &name) const
+{
+    return m_selector->findChild<QLabel *>(name);
+}
+
+void TestColourSelector::window()
+{
+    ColourSelector *selector = openSelector();
+    QCOMPARE(selector->objectName(), u"Form2"_s);
+    QCOMPARE(selector->windowTitle(), u"Tavrin - Brisken (Color Selector)"_s);
+    QCOMPARE(selector->size(), QSize(461, 237));
+    QCOMPARE(selector->minimumSize(), QSize(461, 237));
+    QCOMPARE(selector->maximumSize(), QSize(461, 237));
+    QVERIFY(!(selector->windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(selector->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(selector->windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(!selector->isModal());
+    QVERIFY(selector->isVisible());
+    QVERIFY(!m_main->isVisible());
+}
+
+void TestColourSelector::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+
+    // Twips divided by 15, rounded to the nearest pixel.
+    QTest::newRow("Background head") << u"Label2"_s << QRect(304, 7, 65, 17) << u"Background"_s;
+    QTest::newRow("Font head") << u"Label3"_s << QRect(416, 7, 25, 17) << u"Font"_s;
+    QTest::newRow("first background button")
+        << u"Option1_0"_s << QRect(320, 24, 17, 17) << QString();
+    QTest::newRow("last background button")
+        << u"Option1_7"_s << QRect(320, 136, 17, 17) << QString();
+    QTest::newRow("first font button") << u"Option1_8"_s << QRect(419, 24, 17, 17) << QString();
+    QTest::newRow("last font button") << u"Option1_15"_s << QRect(419, 136, 17, 17) << QString();
+    QTest::newRow("Headers preview") << u"DispHeaders"_s << QRect(336, 24, 81, 17) << u"Headers"_s;
+    QTest::newRow("Titles preview") << u"DispTitles"_s << QRect(336, 40, 81, 17) << u"Titles"_s;
+    QTest::newRow("Reserve preview") << u"DispReserve"_s << QRect(336, 56, 81, 17) << u"Reserve"_s;
+    QTest::newRow("Description preview")
+        << u"DispDescription"_s << QRect(336, 72, 81, 17) << u"Description"_s;
+    QTest::newRow("Condition preview")
+        << u"DispCondition"_s << QRect(336, 88, 81, 17) << u"Condition"_s;
+    QTest::newRow("Payment preview") << u"DispPayment"_s << QRect(336, 104, 81, 17) << u"Payment"_s;
+    QTest::newRow("Shipping preview")
+        << u"DispShipping"_s << QRect(336, 120, 81, 17) << u"Shipping"_s;
+    QTest::newRow("Thank You preview")
+        << u"DispThankYou"_s << QRect(336, 136, 81, 17) << u"Thank You"_s;
+    QTest::newRow("Finished") << u"Command1"_s << QRect(312, 160, 137, 25) << u"Finished"_s;
+    QTest::newRow("status line") << u"Label1"_s << QRect(8, 208, 185, 17) << QString();
+}
+
+void TestColourSelector::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+
+    openSelector();
+    auto *widget = m_selector->findChild<QWidget *>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+    if (auto *l = qobject_cast<QLabel *>(widget)) {
+        QCOMPARE(l->text(), text);
+        // The whole caption shows, whatever font the platform uses.
+        QVERIFY(QFontMetricsF(l->font()).horizontalAdvance(text) <= l->contentsRect().width());
+        if (name.startsWith(u"Disp"_s)) {
+            QCOMPARE(l->alignment(), Qt::AlignCenter);
+            QCOMPARE(l->frameShape(), QFrame::Panel);
+        }
+    } else if (auto *b = qobject_cast<QAbstractButton *>(widget)) {
+        QCOMPARE(b->text(), text);
+    }
+}
+
+void TestColourSelector::swatches_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<QRect>("geometry");
+
+    // Column n div 12, row n mod 12; 120 + 240 per step and 220 twips square is 8 + 16 per
+    // step and 15 pixels.
+    QTest::newRow("0") << 0 << rgb(0x00, 0x00, 0x00) << QRect(8, 8, 15, 15);
+    QTest::newRow("1") << 1 << rgb(0x33, 0x00, 0x00) << QRect(8, 24, 15, 15);
+    QTest::newRow("5") << 5 << rgb(0xFF, 0x00, 0x00) << QRect(8, 88, 15, 15);
+    QTest::newRow("6") << 6 << rgb(0x00, 0x33, 0x00) << QRect(8, 104, 15, 15);
+    QTest::newRow("11 ends the first column")
+        << 11 << rgb(0xFF, 0x33, 0x00) << QRect(8, 184, 15, 15);
+    QTest::newRow("12 starts the second") << 12 << rgb(0x00, 0x66, 0x00) << QRect(24, 8, 15, 15);
+    QTest::newRow("30") << 30 << rgb(0x00, 0xFF, 0x00) << QRect(40, 104, 15, 15);
+    QTest::newRow("35") << 35 << rgb(0xFF, 0xFF, 0x00) << QRect(40, 184, 15, 15);
+    QTest::newRow("36") << 36 << rgb(0x00, 0x00, 0x33) << QRect(56, 8, 15, 15);
+    QTest::newRow("180") << 180 << rgb(0x00, 0x00, 0xFF) << QRect(248, 8, 15, 15);
+    QTest::newRow("215") << 215 << rgb(0xFF, 0xFF, 0xFF) << QRect(280, 184, 15, 15);
+}
+
+void TestColourSelector::swatches()
+{
+    QFETCH(int, index);
+    QFETCH(QColor, colour);
+    QFETCH(QRect, geometry);
+
+    openSelector();
+    QAbstractButton *box = swatch(index);
+    QVERIFY(box);
+    QCOMPARE(box->geometry(), geometry);
+    QCOMPARE(shownColour(box), colour);
+}
+
+void TestColourSelector::previewsShowTheSlots()
+{
+    // A different pair on every row, so that a row showing another row's slots shows up.
+    const QList<std::tuple<QString, ColorSlotId, ColorSlotId>> rows{
+        {u"DispHeaders"_s, ColorSlotId::HeaderBackground, ColorSlotId::HeaderFont},
+        {u"DispTitles"_s, ColorSlotId::TitleBackground, ColorSlotId::TitleFont},
+        {u"DispReserve"_s, ColorSlotId::ReserveBackground, ColorSlotId::ReserveFont},
+        {u"DispDescription"_s, ColorSlotId::DescriptionBackground, ColorSlotId::DescriptionFont},
+        {u"DispCondition"_s, ColorSlotId::ConditionBackground, ColorSlotId::ConditionFont},
+        {u"DispPayment"_s, ColorSlotId::PaymentBackground, ColorSlotId::PaymentFont},
+        {u"DispShipping"_s, ColorSlotId::ShippingBackground, ColorSlotId::ShippingFont},
+        {u"DispThankYou"_s, ColorSlotId::ThankYouBackground, ColorSlotId::ThankYouFont},
+    };
+    for (int row = 0; row < rows.size(); ++row) {
+        m_settings.setColor(std::get<1>(rows[row]), u"0000%1"_s.arg(0x10 + row, 2, 16));
+        m_settings.setColor(std::get<2>(rows[row]), u"%1FF00"_s.arg(0x80 + row, 2, 16));
+    }
+
+    openSelector();
+    for (int row = 0; row < rows.size(); ++row) {
+        const QLabel *preview = label(std::get<0>(rows[row]));
+        QCOMPARE(preview->palette().color(QPalette::Window), rgb(0, 0, 0x10 + row));
+        QCOMPARE(preview->palette().color(QPalette::WindowText), rgb(0x80 + row, 0xFF, 0));
+        QVERIFY(preview->autoFillBackground());
+    }
+    QCOMPARE(shownBackground(label(u"DispHeaders"_s)), rgb(0, 0, 0x10));
+}
+
+void TestColourSelector::clickStoresInExactlyOneSlot_data()
+{
+    QTest::addColumn<int>("optionId");
+    QTest::addColumn<int>("swatchIndex");
+    QTest::addColumn<ColorSlotId>("slot");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("preview");
+    QTest::addColumn<bool>("background");
+
+    QTest::newRow("Headers background")
+        << 0 << 0 << ColorSlotId::HeaderBackground << u"000000"_s << u"DispHeaders"_s << true;
+    QTest::newRow("Titles background")
+        << 1 << 1 << ColorSlotId::TitleBackground << u"330000"_s << u"DispTitles"_s << true;
+    QTest::newRow("Reserve background")
+        << 2 << 5 << ColorSlotId::ReserveBackground << u"FF0000"_s << u"DispReserve"_s << true;
+    QTest::newRow("Description background") << 3 << 6 << ColorSlotId::DescriptionBackground
+                                            << u"003300"_s << u"DispDescription"_s << true;
+    QTest::newRow("Condition background")
+        << 4 << 30 << ColorSlotId::ConditionBackground << u"00FF00"_s << u"DispCondition"_s << true;
+    QTest::newRow("Payment background")
+        << 5 << 35 << ColorSlotId::PaymentBackground << u"FFFF00"_s << u"DispPayment"_s << true;
+    QTest::newRow("Shipping background")
+        << 6 << 36 << ColorSlotId::ShippingBackground << u"000033"_s << u"DispShipping"_s << true;
+    QTest::newRow("Thank You background")
+        << 7 << 180 << ColorSlotId::ThankYouBackground << u"0000FF"_s << u"DispThankYou"_s << true;
+    QTest::newRow("Headers font") << 8 << 190 << ColorSlotId::HeaderFont << u"CC33FF"_s
+                                  << u"DispHeaders"_s << false;
+    QTest::newRow("Titles font") << 9 << 215 << ColorSlotId::TitleFont << u"FFFFFF"_s
+                                 << u"DispTitles"_s << false;
+    QTest::newRow("Reserve font") << 10 << 5 << ColorSlotId::ReserveFont << u"FF0000"_s
+                                  << u"DispReserve"_s << false;
+    QTest::newRow("Description font")
+        << 11 << 30 << ColorSlotId::DescriptionFont << u"00FF00"_s << u"DispDescription"_s << false;
+    QTest::newRow("Condition font")
+        << 12 << 30 << ColorSlotId::ConditionFont << u"00FF00"_s << u"DispCondition"_s << false;
+    QTest::newRow("Payment font") << 13 << 180 << ColorSlotId::PaymentFont << u"0000FF"_s
+                                  << u"DispPayment"_s << false;
+    QTest::newRow("Shipping font")
+        << 14 << 35 << ColorSlotId::ShippingFont << u"FFFF00"_s << u"DispShipping"_s << false;
+    QTest::newRow("Thank You font")
+        << 15 << 1 << ColorSlotId::ThankYouFont << u"330000"_s << u"DispThankYou"_s << false;
+}
+
+void TestColourSelector::clickStoresInExactlyOneSlot()
+{
+    QFETCH(int, optionId);
+    QFETCH(int, swatchIndex);
+    QFETCH(ColorSlotId, slot);
+    QFETCH(QString, text);
+    QFETCH(QString, preview);
+    QFETCH(bool, background);
+
+    const ColorSet before = m_settings.colors();
+    QVERIFY(before.slot(slot).text() != text);
+    openSelector();
+    QVERIFY(option(0)->isChecked());
+    QVERIFY(label(u"Label1"_s)->text().isEmpty());
+
+    const QList<QLabel *> previews = m_selector->findChildren<QLabel *>(
+        QRegularExpression(u"^Disp"_s), Qt::FindDirectChildrenOnly);
+    QCOMPARE(previews.size(), 8);
+    QHash<QLabel *, QPalette> palettesBefore;
+    for (QLabel *l : previews) {
+        palettesBefore.insert(l, l->palette());
+    }
+
+    click(option(optionId));
+    QVERIFY(option(optionId)->isChecked());
+    click(swatch(swatchIndex));
+
+    for (int i = 0; i < ColorSet::Count; ++i) {
+        const auto id = static_cast<ColorSlotId>(i);
+        QCOMPARE(m_settings.colors().slot(id).text(), id == slot ? text : before.slot(id).text());
+    }
+    const QColor colour = QColor::fromString(u'#' + text);
+    QLabel *changed = label(preview);
+    const QPalette::ColorRole set = background ? QPalette::Window : QPalette::WindowText;
+    const QPalette::ColorRole kept = background ? QPalette::WindowText : QPalette::Window;
+    QCOMPARE(changed->palette().color(set), colour);
+    QCOMPARE(changed->palette().color(kept), palettesBefore.value(changed).color(kept));
+    for (QLabel *l : previews) {
+        if (l != changed) {
+            QCOMPARE(l->palette().color(QPalette::Window),
+                     palettesBefore.value(l).color(QPalette::Window));
+            QCOMPARE(l->palette().color(QPalette::WindowText),
+                     palettesBefore.value(l).color(QPalette::WindowText));
+        }
+    }
+    QVERIFY(option(optionId)->isChecked());
+    // "Headers" whichever row took the colour.
+    QCOMPARE(label(u"Label1"_s)->text(), u"Headers (#"_s + text + u')');
+}
+
+void TestColourSelector::laterClickReplacesTheColour()
+{
+    openSelector();
+    click(swatch(0));
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::HeaderBackground).text(), u"000000"_s);
+    QCOMPARE(shownBackground(label(u"DispHeaders"_s)), rgb(0, 0, 0));
+    click(swatch(215));
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::HeaderBackground).text(), u"FFFFFF"_s);
+    QCOMPARE(label(u"Label1"_s)->text(), u"Headers (#FFFFFF)"_s);
+}
+
+void TestColourSelector::lowerCaseSlotIsPreviewedAndRewrittenUpperCase()
+{
+    m_settings.setColor(ColorSlotId::ConditionBackground, u"cc33ff"_s);
+    m_settings.setColor(ColorSlotId::ConditionFont, u"0a0b0c"_s);
+    openSelector();
+    QLabel *condition = label(u"DispCondition"_s);
+    QCOMPARE(condition->palette().color(QPalette::Window), rgb(0xCC, 0x33, 0xFF));
+    QCOMPARE(condition->palette().color(QPalette::WindowText), rgb(0x0A, 0x0B, 0x0C));
+
+    // CC, 33, FF are levels 4, 1 and 5: swatch 4 + 6 * 1 + 36 * 5.
+    click(option(4));
+    click(swatch(190));
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::ConditionBackground).text(), u"CC33FF"_s);
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::ConditionFont).text(), u"0a0b0c"_s);
+}
+
+void TestColourSelector::damagedSlotShowsTheShippedColourAndStays()
+{
+    m_settings.setColor(ColorSlotId::HeaderBackground, u"      "_s);
+    m_settings.setColor(ColorSlotId::PaymentFont, u"12GG56"_s);
+    openSelector();
+    // The shipped scheme: 336699 behind the headers, 003333 for the payment text.
+    QCOMPARE(label(u"DispHeaders"_s)->palette().color(QPalette::Window), rgb(0x33, 0x66, 0x99));
+    QCOMPARE(label(u"DispPayment"_s)->palette().color(QPalette::WindowText), rgb(0x00, 0x33, 0x33));
+
+    click(option(13 - 8)); // the payment background, next to the damaged font slot
+    click(swatch(35));
+    m_selector->close();
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::HeaderBackground).text(), u"      "_s);
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::PaymentFont).text(), u"12GG56"_s);
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::PaymentBackground).text(), u"FFFF00"_s);
+}
+
+void TestColourSelector::closingShowsTheMainWindow_data()
+{
+    QTest::addColumn<bool>("byFinished");
+    QTest::newRow("Finished") << true;
+    QTest::newRow("close box") << false;
+}
+
+void TestColourSelector::closingShowsTheMainWindow()
+{
+    QFETCH(bool, byFinished);
+
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+    ColourSelector *selector = openSelector();
+    QSignalSpy closed(selector, &ColourSelector::closed);
+    QVERIFY(QTest::qWaitForWindowExposed(selector));
+    QVERIFY(!m_main->isVisible());
+
+    click(option(12));
+    click(swatch(30));
+    if (byFinished) {
+        click(m_selector->findChild<QPushButton *>(u"Command1"_s));
+    } else {
+        selector->windowHandle()->close();
+    }
+
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(m_main->isVisible());
+    deleteClosedWindows();
+    QVERIFY(m_selector.isNull());
+    QCOMPARE(lastWindowClosed.size(), 0);
+    QCOMPARE(m_settings.colors().slot(ColorSlotId::ConditionFont).text(), u"00FF00"_s);
+}
+
+void TestColourSelector::reopeningStartsAfresh()
+{
+    openSelector();
+    click(option(12));
+    click(swatch(30));
+    QVERIFY(!label(u"Label1"_s)->text().isEmpty());
+    m_selector->close();
+    deleteClosedWindows();
+
+    openSelector();
+    QVERIFY(option(0)->isChecked());
+    QVERIFY(!option(12)->isChecked());
+    QVERIFY(label(u"Label1"_s)->text().isEmpty());
+    QCOMPARE(label(u"DispCondition"_s)->palette().color(QPalette::WindowText), rgb(0, 0xFF, 0));
+    QVERIFY(!m_main->isVisible());
+}
+
+void TestColourSelector::coloursReachTheNextPreview()
+{
+    m_settings.startFirstRun();
+    const QString page = renderPageText(m_settings);
+    QCOMPARE(page.count(u"<font color=\"#00FF00\""_s), 0);
+    QCOMPARE(page.count(u"bgcolor=\"#FFFF00\""_s), 0);
+
+    openSelector();
+    click(option(12));
+    click(swatch(30));
+    click(option(0));
+    click(swatch(35));
+    m_selector->close();
+
+    const QString next = renderPageText(m_settings);
+    // The condition block's one font line, and the solid bar of each of the four sections
+    // that have a header row.
+    QCOMPARE(next.count(u"<font color=\"#00FF00\" size=\""_s), 1);
+    QCOMPARE(next.count(u"<td width=\"100%\" bgcolor=\"#FFFF00\" align=\"Left\">"_s), 4);
+    QCOMPARE(next.count(u"#FFFF00"_s), 4);
+}
+
+QTEST_MAIN(TestColourSelector)
+#include "tst_colourselector.moc"
