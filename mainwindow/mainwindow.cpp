@@ -1,5 +1,9 @@
 #include "mainwindow.h"
 
+#include "aboutbox.h"
+#include "colourselector.h"
+#include "windowicon.h"
+
 #include "filenamefilter.h"
 #include "pagewriter.h"
 #include "saveout.h"
@@ -32,7 +36,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString WindowCaption = u"Tavrin - Brisken"_s;
+constexpr QStringView WindowCaption = u"Tavrin - Brisken";
 
 // Positions are kept in twips, as the layout was drawn; 15 twips make one pixel at 96 dpi.
 constexpr int TwipsPerPixel = 15;
@@ -47,24 +51,42 @@ struct Placement
     int height;
 };
 
+// clang-format off
 constexpr Placement Placements[] = {
-    {u"Label5", 0, -120, 495, 855},      {u"Label9", 390, 120, 1095, 375},
-    {u"Label6", 0, 360, 615, 615},       {u"Label10", 360, 600, 1095, 375},
-    {u"Label7", 0, 840, 735, 735},       {u"Label11", 360, 1080, 975, 375},
-    {u"Label8", 0, 1320, 615, 615},      {u"Label12", 420, 1560, 1095, 375},
-    {u"Label1", 1560, 120, 1095, 255},   {u"Text1", 2640, 120, 6735, 285},
-    {u"Label2", 1560, 480, 1095, 255},   {u"Text2", 2640, 480, 6735, 285},
-    {u"Label4", 1560, 840, 1815, 255},   {u"Text3", 1560, 1080, 7815, 2295},
-    {u"List1", 120, 2040, 1215, 1815},   {u"Check3", 1560, 3480, 1695, 495},
-    {u"Text7", 3360, 3480, 6015, 495},   {u"Command1", 120, 3840, 615, 255},
-    {u"Command2", 720, 3840, 615, 255},  {u"Check5", 1560, 4080, 1695, 255},
-    {u"Text9", 3360, 4080, 3255, 285},   {u"Label3", 6720, 4080, 855, 255},
-    {u"Text4", 7560, 4080, 1815, 285},   {u"Command4", 120, 4200, 1335, 615},
-    {u"Check1", 1560, 4440, 1695, 255},  {u"Text5", 3360, 4440, 6015, 285},
-    {u"Check2", 1560, 4800, 1695, 495},  {u"Text6", 3360, 4800, 6015, 495},
-    {u"Command3", 120, 4920, 1335, 615}, {u"Check4", 1560, 5400, 1695, 495},
-    {u"Text8", 3360, 5400, 6015, 495},
+    //  control        left    top  width height
+    {u"Label5",         0,  -120,   495,   855},
+    {u"Label9",       390,   120,  1095,   375},
+    {u"Label6",         0,   360,   615,   615},
+    {u"Label10",      360,   600,  1095,   375},
+    {u"Label7",         0,   840,   735,   735},
+    {u"Label11",      360,  1080,   975,   375},
+    {u"Label8",         0,  1320,   615,   615},
+    {u"Label12",      420,  1560,  1095,   375},
+    {u"Label1",      1560,   120,  1095,   255},
+    {u"Text1",       2640,   120,  6735,   285},
+    {u"Label2",      1560,   480,  1095,   255},
+    {u"Text2",       2640,   480,  6735,   285},
+    {u"Label4",      1560,   840,  1815,   255},
+    {u"Text3",       1560,  1080,  7815,  2295},
+    {u"List1",        120,  2040,  1215,  1815},
+    {u"Check3",      1560,  3480,  1695,   495},
+    {u"Text7",       3360,  3480,  6015,   495},
+    {u"Command1",     120,  3840,   615,   255},
+    {u"Command2",     720,  3840,   615,   255},
+    {u"Check5",      1560,  4080,  1695,   255},
+    {u"Text9",       3360,  4080,  3255,   285},
+    {u"Label3",      6720,  4080,   855,   255},
+    {u"Text4",       7560,  4080,  1815,   285},
+    {u"Command4",     120,  4200,  1335,   615},
+    {u"Check1",      1560,  4440,  1695,   255},
+    {u"Text5",       3360,  4440,  6015,   285},
+    {u"Check2",      1560,  4800,  1695,   495},
+    {u"Text6",       3360,  4800,  6015,   495},
+    {u"Command3",     120,  4920,  1335,   615},
+    {u"Check4",      1560,  5400,  1695,   495},
+    {u"Text8",       3360,  5400,  6015,   495},
 };
+// clang-format on
 
 struct Caption
 {
@@ -176,7 +198,8 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(u"Form1"_s);
-    setWindowTitle(WindowCaption);
+    setWindowTitle(WindowCaption.toString());
+    setWindowIcon(tavrinWindowIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -416,8 +439,8 @@ void MainWindow::connectControls()
     connect(m_previewAction, &QAction::triggered, this, &MainWindow::preview);
     connect(m_createAction, &QAction::triggered, this, &MainWindow::createListing);
     connect(m_quitAction, &QAction::triggered, this, &QWidget::close);
-    connect(m_coloursAction, &QAction::triggered, this, &MainWindow::coloursRequested);
-    connect(m_aboutAction, &QAction::triggered, this, &MainWindow::aboutRequested);
+    connect(m_coloursAction, &QAction::triggered, this, &MainWindow::openColourSelector);
+    connect(m_aboutAction, &QAction::triggered, this, [this] { showAboutBox(this); });
 }
 
 std::optional<FileError> MainWindow::load(const QString &programFolder)
@@ -568,7 +591,7 @@ bool MainWindow::writeListing()
     const WriteResult result = writeout(m_session.settings, m_session.outputPath);
     if (!result) {
         MessageBox::showError(
-            this, WindowCaption,
+            this, WindowCaption.toString(),
             u"The listing could not be written to \"%1\".\n\n%2"_s.arg(result.path, result.error));
     }
     return result.ok;
@@ -589,12 +612,25 @@ void MainWindow::saveAtClose()
     for (const FileError &error : errors) {
         lines.append(error.message());
     }
-    MessageBox::showError(this, WindowCaption,
+    MessageBox::showError(this, WindowCaption.toString(),
                           u"The settings could not all be saved.\n\n"_s + lines.join(u'\n'));
+}
+
+// The selector works on the session's colours directly, so nothing needs refreshing after it.
+void MainWindow::openColourSelector()
+{
+    if (!m_colourSelector) {
+        m_colourSelector = ColourSelector::open(m_session.settings, this);
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // The seller cannot reach a hidden window, but a logout or a signal can: the selector goes
+    // first, so the colours chosen in it are saved with everything else.
+    if (m_colourSelector) {
+        m_colourSelector->close();
+    }
     saveAtClose();
     event->accept();
 }

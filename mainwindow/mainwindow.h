@@ -5,6 +5,7 @@
 #include "styleitems.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -47,10 +48,6 @@ public:
     // Shows the settings again after something outside the window changed them.
     void refreshFromSettings();
 
-signals:
-    void coloursRequested();
-    void aboutRequested();
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -75,6 +72,7 @@ private:
     void setFocusOrder();
     void connectControls();
 
+    void openColourSelector();
     void preview();
     void createListing();
     bool writeListing();
@@ -111,4 +109,5 @@ private:
     QAction *m_orderUpAction = nullptr;
     QAction *m_orderDownAction = nullptr;
     QMenu *m_orderMenu = nullptr;
+    QPointer<QWidget> m_colourSelector;
 };

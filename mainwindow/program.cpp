@@ -1,19 +1,30 @@
 #include "program.h"
 
 #include "mainwindow.h"
-#include "seams.h"
+#include "splashwindow.h"
 #include "terminationsignals.h"
 
 #include <QApplication>
 #include <QSessionManager>
 
+#include <memory>
+
 int runProgram(const QString &programFolder, const std::function<void(MainWindow &)> &whenShown)
 {
-    MainWindow window;
-    if (const std::optional<FileError> error = window.load(programFolder)) {
-        MessageBox::showError(nullptr, window.windowTitle(), error->message());
+    // The window is created and loaded behind the splash; a start-up error is reported while
+    // the splash is still up, and then no window was ever shown and nothing was written.
+    std::unique_ptr<MainWindow> loaded;
+    const bool started = startWithSplash([&]() -> StartUpOutcome {
+        loaded = std::make_unique<MainWindow>();
+        if (const std::optional<FileError> error = loaded->load(programFolder)) {
+            return {nullptr, error->message()};
+        }
+        return {loaded.get(), {}};
+    });
+    if (!started) {
         return 1;
     }
+    MainWindow &window = *loaded;
 
     // Every way out closes the window, and closing it saves the settings.
     TerminationSignals termination;
@@ -23,7 +34,6 @@ int runProgram(const QString &programFolder, const std::function<void(MainWindow
                      [&window](QSessionManager &) { window.close(); });
 #endif
 
-    window.show();
     if (whenShown) {
         whenShown(window);
     }

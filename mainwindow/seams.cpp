@@ -1,5 +1,7 @@
 #include "seams.h"
 
+#include "messageboxseam.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -10,12 +12,6 @@ namespace {
 SaveDialog::Hook &saveHook()
 {
     static SaveDialog::Hook hook;
-    return hook;
-}
-
-MessageBox::Hook &messageHook()
-{
-    static MessageBox::Hook hook;
     return hook;
 }
 
@@ -57,16 +53,8 @@ void SaveDialog::setTestHook(Hook hook)
 
 void MessageBox::showError(QWidget *parent, const QString &title, const QString &text)
 {
-    if (messageHook()) {
-        messageHook()(title, text);
-        return;
-    }
-    QMessageBox::critical(parent, title, text);
-}
-
-void MessageBox::setTestHook(Hook hook)
-{
-    messageHook() = std::move(hook);
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    MessageBoxSeam::exec(box);
 }
 
 void Browser::openFile(const QString &path)

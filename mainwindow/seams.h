@@ -32,11 +32,9 @@ public:
 class MessageBox
 {
 public:
-    using Hook = std::function<void(const QString &title, const QString &text)>;
-
-    // A modal box with one OK button.
+    // A modal error box with one OK button, shown through MessageBoxSeam so that tests can
+    // examine it instead of waiting on it.
     static void showError(QWidget *parent, const QString &title, const QString &text);
-    static void setTestHook(Hook hook);
 };
 
 class Browser
