@@ -10,6 +10,7 @@
 #include "seams.h"
 #include "textboxes.h"
 #include "textrules.h"
+#include "titlelimit.h"
 #include "wrappingcheckbox.h"
 
 #include <QAction>
@@ -30,6 +31,7 @@
 #include <QSignalBlocker>
 #include <QTextDocument>
 
+#include <limits>
 #include <map>
 
 using namespace Qt::StringLiterals;
@@ -152,11 +154,23 @@ constexpr QStringView FocusOrder[] = {u"Text1",    u"Text2",    u"Text3",    u"T
                                       u"Check5",   u"Command3", u"Command4", u"Text9"};
 
 // A multi-line box holds its line breaks as paragraph separators; the settings hold CR LF,
-// which is what the page writer turns into "<br>".
+// which is what the page writer turns into "<br>". A lone LF, which only a data file can
+// bring, is an ordinary character of its line in the settings; the box keeps it as a line
+// separator so that editing elsewhere in the box gives it back unchanged.
 QString boxTextFromSettings(const QString &text)
 {
-    QString box = text;
-    box.replace(u"\r\n"_s, u"\n"_s);
+    QString box;
+    box.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            box += u'\n';
+            ++i;
+        } else if (text[i] == u'\n') {
+            box += QChar(QChar::LineSeparator);
+        } else {
+            box += text[i];
+        }
+    }
     return box;
 }
 
@@ -166,8 +180,10 @@ QString settingsTextFromDocument(const QTextDocument &document)
     QString text;
     text.reserve(raw.size());
     for (QChar c : raw) {
-        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) {
+        if (c == QChar::ParagraphSeparator) {
             text += u"\r\n"_s;
+        } else if (c == QChar::LineSeparator) {
+            text += u'\n';
         } else {
             text += c;
         }
@@ -281,7 +297,14 @@ void MainWindow::buildControls()
     QTextOption option = description->defaultTextOption();
     option.setAlignment(Qt::AlignHCenter);
     description->setDefaultTextOption(option);
-    findChild<QLineEdit *>(u"Text1"_s)->setMaxLength(int(ListingSettings::MainTitleMaxLength));
+    // Only the main title has a limit, and it counts characters, not UTF-16 units; the other
+    // boxes must hold whatever text their file holds.
+    for (const TextBox &box : m_textBoxes) {
+        if (box.line) {
+            box.line->setMaxLength(std::numeric_limits<int>::max());
+        }
+    }
+    findChild<QLineEdit *>(u"Text1"_s)->setValidator(new TitleLimit(this));
 
     m_list = new QListWidget(client);
     m_list->setObjectName(u"List1"_s);

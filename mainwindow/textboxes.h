@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -65,4 +66,25 @@ private:
 };
 
 using SelectingLineEdit = SelectOnFocus<QLineEdit>;
-using SelectingTextEdit = SelectOnFocus<QPlainTextEdit>;
+
+// A multi-line box in which every line break the seller makes is a real one: Shift+Enter
+// would otherwise insert a soft line separator, which the settings keep for a lone LF.
+class SelectingTextEdit : public SelectOnFocus<QPlainTextEdit>
+{
+public:
+    using SelectOnFocus<QPlainTextEdit>::SelectOnFocus;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & Qt::ShiftModifier)) {
+            QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                            event->text());
+            SelectOnFocus<QPlainTextEdit>::keyPressEvent(&plain);
+            event->setAccepted(plain.isAccepted());
+            return;
+        }
+        SelectOnFocus<QPlainTextEdit>::keyPressEvent(event);
+    }
+};

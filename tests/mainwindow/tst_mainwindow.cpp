@@ -417,6 +417,11 @@ private slots:
         QTest::newRow("60 pasted") << QString() << a54 + u"bcdefg"_s << a54 + u'b';
         QTest::newRow("pasted after 54 typed") << a54 << u"xyz"_s << a54 + u'x';
         QTest::newRow("pasted into a full box") << a54 + u'b' << u"xyz"_s << a54 + u'b';
+        // Characters, not UTF-16 units: an emoji counts once and is never cut in half.
+        QTest::newRow("emoji as the 55th character")
+            << a54 << u"\U0001F600\U0001F601"_s << a54 + u"\U0001F600"_s;
+        QTest::newRow("55 emoji fit") << QString() << QString(u"\U0001F600"_s).repeated(56)
+                                      << QString(u"\U0001F600"_s).repeated(55);
     }
 
     void mainTitleLimit()
@@ -526,6 +531,46 @@ private slots:
 
         QCOMPARE(window->session().settings.text(field), u"one\r\ntwo"_s);
         QCOMPARE(QApplication::focusWidget()->objectName(), next);
+    }
+
+    // A lone LF from a data file stays a character of its line through an edit elsewhere,
+    // and Shift+Enter makes the same line break as Enter.
+    void loneLineFeedFromAFileSurvivesEditing()
+    {
+        QFile shipping(inFolder(u"shipping.dat"_s));
+        QVERIFY(shipping.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        shipping.write("line a\nstill a\r\nline b\r\n");
+        shipping.close();
+
+        std::unique_ptr<MainWindow> window = loadedWindow();
+        QVERIFY(window);
+        const QString loaded = u"line a\nstill a\r\nline b"_s;
+        QCOMPARE(window->session().settings.text(TextField::Shipping), loaded);
+        auto *box = child<QPlainTextEdit>(*window, u"Text6"_s);
+        box->setFocus();
+        box->moveCursor(QTextCursor::End);
+        QTest::keyClick(box, Qt::Key_X);
+        QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(box, Qt::Key_Y);
+        QCOMPARE(window->session().settings.text(TextField::Shipping), loaded + u"x\r\ny"_s);
+    }
+
+    // Boxes other than the main title hold any length, as their files may.
+    void longOneLineTextsAreKeptWhole()
+    {
+        QFile id(inFolder(u"ebayid.dat"_s));
+        QVERIFY(id.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        id.write(QByteArray(40000, 'i') + "\r\n");
+        id.close();
+
+        std::unique_ptr<MainWindow> window = loadedWindow();
+        QVERIFY(window);
+        auto *box = child<QLineEdit>(*window, u"Text4"_s);
+        QCOMPARE(box->text().size(), 40000);
+        box->setFocus();
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(window->session().settings.text(TextField::AuctionId), QString(39999, u'i'));
     }
 
     void multiLineTextKeepsItsCharacters()
