@@ -1,0 +1,263 @@
+// A batch of 10,000 listings with 2 KB descriptions, read from a spreadsheet's CSV and written
+// as 10,000 files, against writing the same bytes to 10,000 files directly from one process.
+// The ratio of the two is what matters, so both run here, into folders on the same disk.
+#include "batchcsv.h"
+#include "batchplan.h"
+#include "batchwrite.h"
+#include "defaultcolours.h"
+#include "pagewriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <iostream>
+#include <map>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int Rows = 10000;
+constexpr qsizetype DescriptionBytes = 2048;
+
+QTemporaryDir &workDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString folderIn(const QString &name)
+{
+    QDir(workDir().path()).mkpath(name);
+    return workDir().filePath(name);
+}
+
+// About 2 KB of words, a line break now and then, quotes that the CSV must double, and
+// characters beyond ASCII.
+QByteArray description(int row)
+{
+    static const char *const words[] = {"Solid", "oak",         "table,", "\"mint\"",
+                                        "no",    "chips;",      "signed", "by",
+                                        "maker", "caf\xC3\xA9", "25",     "\xE2\x82\xAC"};
+    QByteArray text;
+    int n = row;
+    while (text.size() < DescriptionBytes) {
+        text += words[n % 12];
+        ++n;
+        text += (n % 11 == 0) ? "\r\n" : " ";
+    }
+    return text;
+}
+
+QByteArray quoted(const QByteArray &field)
+{
+    QByteArray out = field;
+    out.replace('"', "\"\"");
+    return '"' + out + '"';
+}
+
+// What a spreadsheet would export: a header with a price column, one row per item.
+QByteArray batchCsv()
+{
+    QByteArray csv = "Main Title,Sub Title,Description,Condition,Price\r\n";
+    csv.reserve(Rows * (DescriptionBytes + 100));
+    for (int row = 0; row < Rows; ++row) {
+        csv += "Item " + QByteArray::number(row % 9000) + " oak table,Hand made," +
+               quoted(description(row)) + ",\"Used, good\"," + QByteArray::number(row % 97) +
+               ".50\r\n";
+    }
+    return csv;
+}
+
+const QString &csvPath()
+{
+    static const QString path = [] {
+        const QString p = workDir().filePath(u"items.csv"_s);
+        QFile file(p);
+        if (!file.open(QIODevice::WriteOnly) || file.write(batchCsv()) < 0) {
+            std::cerr << "cannot write the CSV file\n";
+        }
+        return p;
+    }();
+    return path;
+}
+
+ListingSettings folderSettings()
+{
+    ListingSettings s;
+    s.startFirstRun();
+    s.setColors(defaultColorSet());
+    s.setText(TextField::NoReserve, u"No reserve!"_s);
+    s.setText(TextField::Payment, u"Bank transfer or cash on collection."_s);
+    s.setText(TextField::Shipping, u"Posted within two days.\r\nCollection welcome."_s);
+    s.setText(TextField::ThankYou, u"Thanks for looking"_s);
+    s.setText(TextField::AuctionId, u"seller42"_s);
+    return s;
+}
+
+// The batch's output, computed once: the baseline writes exactly these bytes.
+struct Output
+{
+    std::vector<QString> names;
+    std::vector<QByteArray> pages;
+};
+
+const Output &expectedOutput()
+{
+    static const Output output = [] {
+        const BatchParseResult parsed = readBatchCsv(csvPath());
+        if (!parsed.ok()) {
+            std::cerr << qPrintable(formatBatchMessage(csvPath(), *parsed.error)) << '\n';
+        }
+        Output o;
+        o.names = plannedFileNames(parsed.rows);
+        for (const BatchRow &row : parsed.rows) {
+            o.pages.push_back(renderPage(listingForRow(folderSettings(), row)));
+        }
+        return o;
+    }();
+    return output;
+}
+
+void BM_DirectWrite(benchmark::State &state)
+{
+    const Output &out = expectedOutput();
+    const QDir dir(folderIn(u"direct"_s));
+    for (auto _ : state) {
+        for (size_t i = 0; i < out.pages.size(); ++i) {
+            QFile file(dir.filePath(out.names[i]));
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+                file.write(out.pages[i]) != out.pages[i].size()) {
+                state.SkipWithError("write failed");
+                return;
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * Rows);
+}
+
+// Atomic replacement alone (temporary file, sync, rename), for the same bytes: the price of
+// "replaced atomically" that the batch pays on every file.
+void BM_AtomicWrite(benchmark::State &state)
+{
+    const Output &out = expectedOutput();
+    const QDir dir(folderIn(u"atomic"_s));
+    for (auto _ : state) {
+        for (size_t i = 0; i < out.pages.size(); ++i) {
+            if (!replaceFile(dir.filePath(out.names[i]), out.pages[i])) {
+                state.SkipWithError("write failed");
+                return;
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * Rows);
+}
+
+// Reading, parsing, planning and composing, without writing anything.
+void BM_ParseAndCompose(benchmark::State &state)
+{
+    const ListingSettings folder = folderSettings();
+    for (auto _ : state) {
+        const BatchParseResult parsed = readBatchCsv(csvPath());
+        const std::vector<QString> names = plannedFileNames(parsed.rows);
+        qsizetype bytes = 0;
+        for (const BatchRow &row : parsed.rows) {
+            bytes += renderPage(listingForRow(folder, row)).size();
+        }
+        benchmark::DoNotOptimize(bytes);
+        benchmark::DoNotOptimize(names.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Rows);
+}
+
+void runBatch(benchmark::State &state, const QString &folderName, bool check)
+{
+    const ListingSettings folder = folderSettings();
+    const QString dir = folderIn(folderName);
+    BatchOptions options;
+    options.check = check;
+    for (auto _ : state) {
+        const BatchParseResult parsed = readBatchCsv(csvPath());
+        const BatchWriteResult written = writeBatch(dir, folder, parsed.rows, options);
+        if (!parsed.ok() || !written.ok() || written.written.size() != size_t(Rows)) {
+            state.SkipWithError("batch failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * Rows);
+}
+
+void BM_Batch(benchmark::State &state)
+{
+    runBatch(state, u"batch"_s, false);
+}
+
+void BM_BatchChecked(benchmark::State &state)
+{
+    runBatch(state, u"checked"_s, true);
+}
+
+// Each iteration is 10,000 files, so a few iterations suffice.
+BENCHMARK(BM_DirectWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_AtomicWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_ParseAndCompose)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Batch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_BatchChecked)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            m_seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void printRatios() const
+    {
+        const auto base = m_seconds.find("BM_DirectWrite");
+        if (base == m_seconds.end()) {
+            return;
+        }
+        for (const auto &[name, time] : m_seconds) {
+            if (name != base->first) {
+                std::cout << "ratio " << name << " / BM_DirectWrite = " << time / base->second
+                          << '\n';
+            }
+        }
+        std::cout << "goal: BM_Batch / BM_DirectWrite at most 2.0\n";
+    }
+
+private:
+    std::map<std::string, double> m_seconds;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    // Every folder holds the batch's files before timing starts.
+    {
+        const Output &out = expectedOutput();
+        for (const QString &name : {u"direct"_s, u"atomic"_s, u"batch"_s, u"checked"_s}) {
+            const QDir dir(folderIn(name));
+            for (size_t i = 0; i < out.pages.size(); ++i) {
+                QFile file(dir.filePath(out.names[i]));
+                if (file.open(QIODevice::WriteOnly)) {
+                    file.write(out.pages[i]);
+                }
+            }
+        }
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}

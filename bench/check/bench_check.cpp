@@ -1,0 +1,183 @@
+// The marketplace rule check of a 500,000-character page, against composing the same page
+// without the check: rendering it and replacing the file, as the composer does. Two pages: one
+// dense with markup (every few words a tag, a link, an image, an inline style), one of plain
+// paragraphs with a little markup, as most descriptions are.
+#include "defaultcolours.h"
+#include "pagewriter.h"
+#include "rulecheck.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <iostream>
+#include <map>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qsizetype PageLength = 500000;
+
+QTemporaryDir &workDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString denseMarkup(int n)
+{
+    return u"<p style=\"color:#333333\">Solid <b>oak</b> table, "
+           "<a href=\"https://example.com/item/%1\">details</a> "
+           "<img src=\"https://img.example.com/p%1.jpg\" width=\"120\" alt=\"photo\"><br>\r\n"_s
+               .arg(n);
+}
+
+QString plainParagraph(int n)
+{
+    return u"<p>Paragraph %1. Solid oak table in good condition, signed by the maker, with the "
+           "original brass handles and a drawer that runs smoothly. A few light marks on the "
+           "top, as the photographs show; no chips, no cracks and no repairs. Collection from "
+           "town or posted with tracking.</p>\r\n"_s.arg(n);
+}
+
+// A first-start listing whose description fills the page to PageLength characters. A line
+// break in the description takes more room in the page than in the text, so the text is cut
+// until the page fits.
+ListingSettings listingOf(QString (*piece)(int))
+{
+    ListingSettings s;
+    s.startFirstRun();
+    s.setColors(defaultColorSet());
+    s.setText(TextField::MainTitle, u"Solid oak table"_s);
+    QString text;
+    for (int n = 0; text.size() < PageLength; ++n) {
+        text += piece(n);
+    }
+    for (;;) {
+        s.setText(TextField::Description, text);
+        const qsizetype excess = renderPage(s).size() - PageLength;
+        if (excess <= 0) {
+            return s;
+        }
+        text.chop(excess);
+    }
+}
+
+const ListingSettings &dense()
+{
+    static const ListingSettings s = listingOf(denseMarkup);
+    return s;
+}
+
+const ListingSettings &plain()
+{
+    static const ListingSettings s = listingOf(plainParagraph);
+    return s;
+}
+
+void compose(benchmark::State &state, const ListingSettings &s)
+{
+    const QString path = workDir().filePath(u"page.txt"_s);
+    for (auto _ : state) {
+        if (!writeout(s, path)) {
+            state.SkipWithError("write failed");
+            return;
+        }
+    }
+    state.counters["page"] = double(renderPage(s).size());
+}
+
+void composeChecked(benchmark::State &state, const ListingSettings &s)
+{
+    const QString path = workDir().filePath(u"checked.txt"_s);
+    for (auto _ : state) {
+        const CheckedPage checked = composeChecked(s);
+        if (!replaceFile(path, checked.page)) {
+            state.SkipWithError("write failed");
+            return;
+        }
+        benchmark::DoNotOptimize(checked.findings.data());
+    }
+    state.counters["page"] = double(renderPage(s).size());
+}
+
+void BM_ComposeDense(benchmark::State &state)
+{
+    compose(state, dense());
+}
+void BM_ComposeDenseChecked(benchmark::State &state)
+{
+    composeChecked(state, dense());
+}
+void BM_ComposePlain(benchmark::State &state)
+{
+    compose(state, plain());
+}
+void BM_ComposePlainChecked(benchmark::State &state)
+{
+    composeChecked(state, plain());
+}
+
+// The parts on their own: rendering, and the check of an already rendered page.
+void BM_RenderDense(benchmark::State &state)
+{
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(renderPage(dense()).size());
+    }
+}
+void BM_FindRejectedMarkupDense(benchmark::State &state)
+{
+    const QByteArray page = renderPage(dense());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(findRejectedMarkup(page).size());
+    }
+}
+
+BENCHMARK(BM_ComposeDense)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ComposeDenseChecked)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ComposePlain)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ComposePlainChecked)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RenderDense)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_FindRejectedMarkupDense)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            m_seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void printRatios() const
+    {
+        for (const char *page : {"Dense", "Plain"}) {
+            const std::string base = std::string("BM_Compose") + page;
+            const auto plainTime = m_seconds.find(base);
+            const auto checkedTime = m_seconds.find(base + "Checked");
+            if (plainTime != m_seconds.end() && checkedTime != m_seconds.end()) {
+                std::cout << "ratio " << checkedTime->first << " / " << base << " = "
+                          << checkedTime->second / plainTime->second << '\n';
+            }
+        }
+        std::cout << "goal: checked / unchecked at most 1.5\n";
+    }
+
+private:
+    std::map<std::string, double> m_seconds;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}

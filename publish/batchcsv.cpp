@@ -1,0 +1,452 @@
+#include "batchcsv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <csv.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
+// libcsv grows its field buffer by this much at a time; its default of 128 bytes would
+// reallocate a long description hundreds of times.
+constexpr size_t FieldBufferStep = 64 * 1024;
+
+enum class Column { MainTitle, SubTitle, Description, Condition, Ignored };
+constexpr int TextColumnCount = 4;
+
+struct KnownColumn
+{
+    QStringView key;
+    QStringView name;
+    Column column;
+};
+constexpr std::array<KnownColumn, TextColumnCount> KnownColumns{{
+    {u"maintitle", u"main title", Column::MainTitle},
+    {u"subtitle", u"sub title", Column::SubTitle},
+    {u"description", u"description", Column::Description},
+    {u"condition", u"condition", Column::Condition},
+}};
+
+// A header name as compared: letter case, spaces and underscores do not matter.
+QString headerKey(QStringView name)
+{
+    QString key;
+    key.reserve(name.size());
+    for (QChar c : name) {
+        if (c != u' ' && c != u'_') {
+            key += c;
+        }
+    }
+    return key.toCaseFolded();
+}
+
+bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+// The offset of the first byte that does not begin a well-formed UTF-8 sequence (no overlong
+// forms, no surrogates, nothing above U+10FFFF), or -1 when all is well.
+qsizetype firstInvalidUtf8(QByteArrayView bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            ++i;
+            // Text is mostly ASCII: skip it eight bytes at a time.
+            while (i + 8 <= n) {
+                std::uint64_t word;
+                std::memcpy(&word, s + i, 8);
+                if (word & 0x8080808080808080u) {
+                    break;
+                }
+                i += 8;
+            }
+            continue;
+        }
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return i;
+        }
+        if (i + length > n || s[i + 1] < low || s[i + 1] > high) {
+            return i;
+        }
+        for (int k = 2; k < length; ++k) {
+            if (!isContinuation(s[i + k])) {
+                return i;
+            }
+        }
+        i += length;
+    }
+    return -1;
+}
+
+bool isLineBreak(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+// Each line break in a field (CR LF, a lone LF, a lone CR) becomes the CR LF of a text box.
+QByteArray withCrLfBreaks(QByteArrayView field)
+{
+    const auto *begin = field.begin();
+    const auto *end = field.end();
+    const auto *breakAt = std::find_if(begin, end, isLineBreak);
+    if (breakAt == end) {
+        return field.toByteArray();
+    }
+    QByteArray out;
+    out.reserve(field.size() + field.size() / 16 + 2);
+    const auto *from = begin;
+    while (breakAt != end) {
+        out.append(from, breakAt - from);
+        out.append("\r\n", 2);
+        from = breakAt + ((*breakAt == '\r' && breakAt + 1 != end && breakAt[1] == '\n') ? 2 : 1);
+        breakAt = std::find_if(from, end, isLineBreak);
+    }
+    out.append(from, end - from);
+    return out;
+}
+
+// The separator is the first comma or semicolon of the header that stands outside quotes;
+// a header of one column has none, and then the comma serves.
+char headerSeparator(QByteArrayView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == '\r' || text[i] == '\n')) {
+        ++i;
+    }
+    bool quoted = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == ',' || c == ';')) {
+            return c;
+        } else if (!quoted && (c == '\r' || c == '\n')) {
+            break;
+        }
+    }
+    return ',';
+}
+
+// A field's text. QString::fromUtf8 would drop a U+FEFF at the start of every field as if it
+// were a byte-order mark, but only the file's first bytes can be one.
+QString fieldText(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
+int noSpaces(unsigned char)
+{
+    return 0;
+}
+
+// Feeds libcsv one line at a time, so that every callback knows the line it happens on:
+// a field ends on the line being fed, the next field starts there, and a row starts on the
+// first line after the previous row that holds anything at all.
+class BatchReader
+{
+public:
+    explicit BatchReader(QByteArrayView text)
+        : m_text(text)
+    {
+        csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI);
+        // Spaces around a field are part of it, as in RFC 4180 and every spreadsheet.
+        csv_set_space_func(&m_parser, noSpaces);
+        csv_set_delim(&m_parser, static_cast<unsigned char>(headerSeparator(text)));
+        csv_set_blk_size(&m_parser, FieldBufferStep);
+    }
+    ~BatchReader() { csv_free(&m_parser); }
+    BatchReader(const BatchReader &) = delete;
+    BatchReader &operator=(const BatchReader &) = delete;
+
+    BatchParseResult run();
+
+private:
+    static void onField(void *data, size_t size, void *self)
+    {
+        static_cast<BatchReader *>(self)->field(
+            QByteArrayView(static_cast<const char *>(data), static_cast<qsizetype>(size)));
+    }
+    static void onRowEnd(int, void *self) { static_cast<BatchReader *>(self)->rowEnd(); }
+
+    void feedLine(QByteArrayView line, qsizetype contentLength);
+    void finish();
+    void field(QByteArrayView bytes);
+    void rowEnd();
+    void header();
+    void fail(int line, const QString &text)
+    {
+        if (!m_result.error) {
+            m_result.error = BatchMessage{line, text};
+        }
+    }
+
+    QByteArrayView m_text;
+    csv_parser m_parser;
+    BatchParseResult m_result;
+
+    int m_line = 0;
+    bool m_betweenRows = true;
+    int m_rowLine = 0;
+    int m_fieldLine = 0;
+
+    bool m_inHeader = true;
+    int m_headerLine = 0;
+    std::vector<QString> m_headerNames;
+    std::vector<Column> m_columns;
+
+    qsizetype m_fieldIndex = 0;
+    bool m_rowHasContent = false;
+    std::array<QByteArray, TextColumnCount> m_fields;
+};
+
+BatchParseResult BatchReader::run()
+{
+    qsizetype pos = 0;
+    m_line = 1;
+    while (pos < m_text.size() && !m_result.error) {
+        const qsizetype end =
+            std::find_if(m_text.begin() + pos, m_text.end(), isLineBreak) - m_text.begin();
+        qsizetype next = end;
+        if (next < m_text.size()) {
+            next += (m_text[next] == '\r' && next + 1 < m_text.size() && m_text[next + 1] == '\n')
+                        ? 2
+                        : 1;
+        }
+        feedLine(m_text.sliced(pos, next - pos), end - pos);
+        pos = next;
+        ++m_line;
+    }
+    if (!m_result.error) {
+        --m_line;
+        finish();
+    }
+    if (m_result.error) {
+        m_result.rows.clear();
+        m_result.warnings.clear();
+    }
+    return std::move(m_result);
+}
+
+void BatchReader::feedLine(QByteArrayView line, qsizetype contentLength)
+{
+    const QByteArrayView content = line.first(contentLength);
+    const qsizetype bad = firstInvalidUtf8(content);
+    if (bad >= 0) {
+        const QString byte =
+            QString::number(static_cast<unsigned char>(content[bad]), 16).toUpper();
+        fail(m_line, u"invalid UTF-8 (byte 0x%1 at position %2 of the line); save the file as "
+                     "UTF-8 CSV"_s.arg(byte)
+                         .arg(bad + 1));
+        return;
+    }
+    if (m_betweenRows && contentLength > 0) {
+        m_betweenRows = false;
+        m_rowLine = m_line;
+        m_fieldLine = m_line;
+    }
+    const size_t taken = csv_parse(&m_parser, line.data(), static_cast<size_t>(line.size()),
+                                   onField, onRowEnd, this);
+    if (m_result.error || taken == static_cast<size_t>(line.size())) {
+        return;
+    }
+    if (csv_error(&m_parser) != CSV_EPARSE) {
+        fail(m_line, u"out of memory"_s);
+    } else if (m_parser.quoted) {
+        QString text = u"text after the closing quote of a field"_s;
+        if (m_fieldLine != m_line) {
+            text += u" that begins on line %1"_s.arg(m_fieldLine);
+        }
+        fail(m_line, text);
+    } else {
+        fail(m_line, u"a quote inside a field that does not begin with one (a field holding "
+                     "quotes must be enclosed in quotes, each inner quote doubled)"_s);
+    }
+}
+
+void BatchReader::finish()
+{
+    if (csv_fini(&m_parser, onField, onRowEnd, this) != 0 && !m_result.error) {
+        fail(m_fieldLine, u"the quoted field that begins on this line has no closing quote"_s);
+        return;
+    }
+    if (m_result.error) {
+        return;
+    }
+    if (m_inHeader) {
+        fail(1, u"the file is empty; it needs a header line naming a \"main title\" column"_s);
+    } else if (m_result.rows.empty()) {
+        m_result.warnings.push_back({m_headerLine, u"the file holds no listings, only a header"_s});
+    }
+}
+
+void BatchReader::field(QByteArrayView bytes)
+{
+    if (m_result.error) {
+        return;
+    }
+    const qsizetype index = m_fieldIndex++;
+    if (m_inHeader) {
+        m_headerNames.push_back(QString::fromUtf8(bytes));
+    } else if (index >= static_cast<qsizetype>(m_columns.size())) {
+        QString text =
+            m_columns.size() == 1
+                ? u"this row has more fields than the header's one column"_s
+                : u"this row has more fields than the header's %1 columns"_s.arg(m_columns.size());
+        if (m_rowLine != m_fieldLine) {
+            text += u" (the row begins on line %1)"_s.arg(m_rowLine);
+        }
+        fail(m_fieldLine, text);
+        return;
+    } else {
+        if (!m_rowHasContent) {
+            m_rowHasContent =
+                std::any_of(bytes.begin(), bytes.end(), [](char c) { return c != ' '; });
+        }
+        const Column column = m_columns[index];
+        if (column != Column::Ignored) {
+            m_fields[static_cast<size_t>(column)] = withCrLfBreaks(bytes);
+        }
+    }
+    m_fieldLine = m_line;
+}
+
+void BatchReader::rowEnd()
+{
+    if (m_result.error) {
+        return;
+    }
+    m_betweenRows = true;
+    if (m_inHeader) {
+        m_headerLine = m_rowLine;
+        header();
+        m_inHeader = false;
+    } else if (m_rowHasContent) {
+        BatchRow row;
+        row.mainTitle = fieldText(m_fields[0]);
+        row.subTitle = fieldText(m_fields[1]);
+        row.description = fieldText(m_fields[2]);
+        row.condition = fieldText(m_fields[3]);
+        row.line = m_rowLine;
+        m_result.rows.push_back(std::move(row));
+    }
+    m_fieldIndex = 0;
+    m_rowHasContent = false;
+    for (QByteArray &f : m_fields) {
+        f.clear();
+    }
+}
+
+void BatchReader::header()
+{
+    std::array<qsizetype, TextColumnCount> found;
+    found.fill(-1);
+    QStringList ignored;
+    for (qsizetype i = 0; i < static_cast<qsizetype>(m_headerNames.size()); ++i) {
+        const QString key = headerKey(m_headerNames[i]);
+        const auto known = std::find_if(KnownColumns.begin(), KnownColumns.end(),
+                                        [&](const KnownColumn &k) { return k.key == key; });
+        if (known == KnownColumns.end()) {
+            m_columns.push_back(Column::Ignored);
+            ignored += m_headerNames[i].isEmpty() ? u"unnamed column %1"_s.arg(i + 1)
+                                                  : u'"' + m_headerNames[i] + u'"';
+            continue;
+        }
+        qsizetype &first = found[static_cast<size_t>(known->column)];
+        if (first >= 0) {
+            fail(m_rowLine, u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
+                                .arg(known->name)
+                                .arg(first + 1)
+                                .arg(i + 1));
+            return;
+        }
+        first = i;
+        m_columns.push_back(known->column);
+    }
+    if (found[static_cast<size_t>(Column::MainTitle)] < 0) {
+        QString text = u"the header has no \"main title\" column"_s;
+        if (std::any_of(m_headerNames.begin(), m_headerNames.end(),
+                        [](const QString &name) { return name.contains(u'\t'); })) {
+            text += u" (columns are separated by commas or semicolons, not tabs)"_s;
+        }
+        fail(m_rowLine, text);
+        return;
+    }
+    if (!ignored.isEmpty()) {
+        m_result.warnings.push_back({m_rowLine, u"ignoring columns: "_s + ignored.join(u", "_s)});
+    }
+}
+
+} // namespace
+
+BatchParseResult parseBatchCsv(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        BatchParseResult result;
+        result.error = BatchMessage{
+            1, u"the file is UTF-16 text; save it as UTF-8 CSV (comma or semicolon separated)"_s};
+        return result;
+    }
+    if (bytes.startsWith(Utf8Bom)) {
+        bytes = bytes.sliced(Utf8Bom.size());
+    }
+    return BatchReader(bytes).run();
+}
+
+BatchParseResult readBatchCsv(const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    BatchParseResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = BatchMessage{0, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
+        return result;
+    }
+    if (file.size() > MaxBatchFileBytes) {
+        result.error = BatchMessage{
+            0, u"\"%1\" is too large for a batch file (more than %2 MiB)"_s.arg(shown).arg(
+                   MaxBatchFileBytes / (1024 * 1024))};
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = BatchMessage{0, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
+        return result;
+    }
+    return parseBatchCsv(bytes);
+}
+
+QString formatBatchMessage(const QString &fileLabel, const BatchMessage &message)
+{
+    if (message.line <= 0) {
+        return fileLabel + u": "_s + message.text;
+    }
+    return fileLabel + u':' + QString::number(message.line) + u": "_s + message.text;
+}

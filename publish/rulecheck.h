@@ -1,0 +1,64 @@
+#pragma once
+
+#include "listingsettings.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <vector>
+
+// What the marketplace rejects in a description, or strips from it.
+enum class FindingKind {
+    ActiveElement, // script, iframe, embed, object, applet or form
+    EventHandler,  // an attribute whose name begins with "on"
+    ScriptAddress, // a javascript: (or vbscript:) address
+    MetaRefresh,   // <meta http-equiv="refresh">
+    PlainHttp,     // a resource or link over plain http://
+    PageTooLong,   // more than MarketplaceMaxPageLength characters
+};
+
+// The longest description the marketplace takes, in characters of the page as written.
+inline constexpr qsizetype MarketplaceMaxPageLength = 500000;
+
+// One finding in a page's markup, as found by the HTML parser.
+struct MarkupFinding
+{
+    qsizetype offset = 0; // where the tag, attribute or style rule begins in the page
+    FindingKind kind = FindingKind::ActiveElement;
+    QString detail; // the element or attribute name, lower case
+    QString markup; // the markup as written, on one line and shortened when very long
+
+    friend bool operator==(const MarkupFinding &, const MarkupFinding &) = default;
+};
+
+// Parses a page (Windows-1252 bytes, as written) the way a browser does and lists, in page
+// order, every element, attribute and address the marketplace rejects. The content of a
+// rejected element is not looked into: the whole element goes. The length is not checked.
+std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page);
+
+// One finding of a listing: the list name of the section whose text carries it.
+struct Finding
+{
+    QString section;
+    FindingKind kind = FindingKind::ActiveElement;
+    QString detail; // element or attribute name; for PageTooLong the page's length
+    QString markup;
+
+    friend bool operator==(const Finding &, const Finding &) = default;
+};
+
+// The page of a listing, exactly as renderPage writes it, and what the check found in it.
+struct CheckedPage
+{
+    QByteArray page;
+    std::vector<Finding> findings;
+};
+
+// Composes the listing's page and checks it: every markup finding in page order, then, when
+// the page is too long, one PageTooLong finding naming the longest section.
+CheckedPage composeChecked(const ListingSettings &settings);
+std::vector<Finding> checkPage(const ListingSettings &settings);
+
+// One line of the report, e.g. "Description: <script> element: <script src=x.js>".
+QString formatFinding(const Finding &finding);
