@@ -1,8 +1,11 @@
 #include "composer.h"
 
+#include "batchcsv.h"
+#include "batchwrite.h"
 #include "datafiles.h"
 #include "filewrite.h"
 #include "pagewriter.h"
+#include "rulecheck.h"
 #include "session.h"
 #include "startup.h"
 #include "textfile.h"
@@ -25,9 +28,14 @@ namespace {
 const QString ProgramName = u"tavrin-compose"_s;
 constexpr qint64 ReadChunkSize = 64 * 1024;
 
+bool writeLine(QIODevice &device, const QString &line)
+{
+    return writeAll(device, (line + u'\n').toUtf8());
+}
+
 void say(QIODevice &err, const QString &message)
 {
-    writeAll(err, (ProgramName + u": "_s + message + u'\n').toUtf8());
+    writeLine(err, ProgramName + u": "_s + message);
 }
 
 int badUsage(QIODevice &err, const QString &message)
@@ -104,7 +112,58 @@ struct Options
                               u"Write the page to FILE, replacing it whole (default: standard "
                               "output)."_s,
                               u"FILE"_s};
+    QCommandLineOption batch{u"batch"_s,
+                             u"Write one listing for each row of a spreadsheet's CSV file (UTF-8, "
+                             "comma or semicolon separated) whose header names the columns "
+                             "\"main title\", \"sub title\", \"description\" and "
+                             "\"condition\". Needs --output-dir; the texts come from the file."_s,
+                             u"FILE"_s};
+    QCommandLineOption outputDir{u"output-dir"_s,
+                                 u"With --batch: the existing folder to write the listings to, "
+                                 "each named after its main title plus \".txt\" and replacing "
+                                 "a file of that name. The files written are listed on standard "
+                                 "output."_s,
+                                 u"DIR"_s};
+    QCommandLineOption check{
+        u"check"_s, u"Check each page against the marketplace's rules as well and report on "
+                    "standard error what it would reject or strip, with exit status 3 "
+                    "when it finds anything. The pages are written all the same."_s};
+
+    // The options that give the texts of a single listing, which a batch takes from its file.
+    QList<const QCommandLineOption *> listingTexts() const
+    {
+        return {&mainTitle, &subTitle, &description, &descriptionFile, &condition, &conditionFile};
+    }
 };
+
+const QString AppDescription =
+    u"Writes the listing page for the given texts with the settings of a program folder, or one "
+    "page for each row of a batch file.\n\n"
+    "  tavrin-compose [--folder DIR] [TEXT OPTIONS] [--output FILE] [--check]\n"
+    "  tavrin-compose [--folder DIR] --batch ITEMS.csv --output-dir DIR [--check]\n\n"
+    "Exit status: 0 done; 1 a file could not be read or written; 2 wrong usage; 3 --check found "
+    "something the marketplace rejects (every page was written)."_s;
+
+// Why the options cannot make a batch, or nothing when they can.
+std::optional<QString> batchUsageProblem(const QCommandLineParser &parser, const Options &options)
+{
+    if (!parser.isSet(options.batch)) {
+        return u"--output-dir goes with --batch; a single listing is written to --output."_s;
+    }
+    if (!parser.isSet(options.outputDir)) {
+        return u"--batch needs --output-dir, the folder to write the listings to."_s;
+    }
+    if (parser.isSet(options.output)) {
+        return u"--batch writes to --output-dir, not to --output."_s;
+    }
+    for (const QCommandLineOption *option : options.listingTexts()) {
+        if (parser.isSet(*option)) {
+            return u"--batch takes the texts from its file; --%1 cannot go with it."_s.arg(
+                option->names().first());
+        }
+    }
+    return std::nullopt;
+}
 
 // The text of an option pair: the option itself, or the file it names. Empty when neither.
 std::optional<QString> textOf(const QCommandLineParser &parser, const QCommandLineOption &inline_,
@@ -123,13 +182,80 @@ std::optional<QString> textOf(const QCommandLineParser &parser, const QCommandLi
     return parser.value(inline_);
 }
 
+bool flushed(QIODevice &device)
+{
+    auto *file = qobject_cast<QFileDevice *>(&device);
+    return !file || file->flush();
+}
+
 bool writePageTo(QIODevice &out, const QByteArray &page)
 {
-    if (!writeAll(out, page)) {
-        return false;
+    return writeAll(out, page) && flushed(out);
+}
+
+// One line per finding, each behind the prefix; true when there was any.
+bool reportFindings(QIODevice &err, const QString &prefix, const std::vector<Finding> &findings)
+{
+    for (const Finding &finding : findings) {
+        writeLine(err, prefix + formatFinding(finding));
     }
-    auto *file = qobject_cast<QFileDevice *>(&out);
-    return !file || file->flush();
+    return !findings.empty();
+}
+
+int runBatch(const QString &csvPath, const QString &outputDir, bool check,
+             const ListingSettings &folder, QIODevice &out, QIODevice &err, const Streams &streams)
+{
+    // Every row is read and checked before the first file is written: a fault on the last
+    // line must not leave half a batch behind.
+    const QString shownCsv = QDir::toNativeSeparators(csvPath);
+    const BatchParseResult parsed = readBatchCsv(csvPath);
+    for (const BatchMessage &warning : parsed.warnings) {
+        writeLine(err, formatBatchMessage(shownCsv, warning));
+    }
+    if (parsed.error) {
+        // A file that cannot be read at all is named in the message itself.
+        if (parsed.error->line > 0) {
+            writeLine(err, formatBatchMessage(shownCsv, *parsed.error));
+        } else {
+            say(err, parsed.error->text + u'.');
+        }
+        return FileFailure;
+    }
+
+    BatchOptions batchOptions;
+    batchOptions.check = check;
+    bool progressShown = false;
+    if (streams.errIsTerminal) {
+        batchOptions.progress = [&](qsizetype done, qsizetype total) {
+            progressShown = true;
+            writeAll(err, u"\r%1: %2 of %3 listings written"_s.arg(ProgramName)
+                              .arg(done)
+                              .arg(total)
+                              .toUtf8());
+            flushed(err);
+        };
+    }
+    const BatchWriteResult result = writeBatch(outputDir, folder, parsed.rows, batchOptions);
+    // What follows must not overwrite the last state of the progress line.
+    if (progressShown) {
+        writeAll(err, "\n");
+    }
+
+    bool listed = true;
+    bool anyFinding = false;
+    for (const WrittenListing &listing : result.written) {
+        listed = writeLine(out, listing.path) && listed;
+        anyFinding |= reportFindings(err, listing.path + u": "_s, listing.findings);
+    }
+    if (!listed || !flushed(out)) {
+        say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));
+        return FileFailure;
+    }
+    if (!result.ok()) {
+        say(err, u"cannot write \"%1\": %2."_s.arg(result.failure->path, result.failure->error));
+        return FileFailure;
+    }
+    return anyFinding ? Findings : Success;
 }
 
 } // namespace
@@ -154,17 +280,18 @@ QString normalizeLineBreaks(QStringView text)
     return result;
 }
 
-int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &out, QIODevice &err)
+int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &out, QIODevice &err,
+        const Streams &streams)
 {
     const Options options;
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        u"Writes the listing page for the given texts with the settings of a program folder."_s);
+    parser.setApplicationDescription(AppDescription);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QList<const QCommandLineOption *> all = {
         &options.folder,          &options.mainTitle, &options.subTitle,      &options.description,
-        &options.descriptionFile, &options.condition, &options.conditionFile, &options.output};
+        &options.descriptionFile, &options.condition, &options.conditionFile, &options.output,
+        &options.batch,           &options.outputDir, &options.check};
     for (const QCommandLineOption *option : all) {
         parser.addOption(*option);
     }
@@ -184,9 +311,17 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
         return badUsage(err,
                         u"unexpected argument \"%1\"."_s.arg(parser.positionalArguments().first()));
     }
+    // Counted by name rather than by value, so that a repeated --check counts too.
+    const QStringList given = parser.optionNames();
     for (const QCommandLineOption *option : all) {
-        if (parser.values(*option).size() > 1) {
+        if (given.count(option->names().first()) > 1) {
             return badUsage(err, u"--%1 given more than once."_s.arg(option->names().first()));
+        }
+    }
+    const bool batch = parser.isSet(options.batch) || parser.isSet(options.outputDir);
+    if (batch) {
+        if (const std::optional<QString> problem = batchUsageProblem(parser, options)) {
+            return badUsage(err, *problem);
         }
     }
     if (parser.isSet(options.description) && parser.isSet(options.descriptionFile)) {
@@ -196,7 +331,8 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
         return badUsage(err, u"give --condition or --condition-file, not both."_s);
     }
     for (const QCommandLineOption *option :
-         {&options.folder, &options.output, &options.descriptionFile, &options.conditionFile}) {
+         {&options.folder, &options.output, &options.descriptionFile, &options.conditionFile,
+          &options.batch, &options.outputDir}) {
         if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
             return badUsage(err, u"--%1 needs a name."_s.arg(option->names().first()));
         }
@@ -217,6 +353,11 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
         say(err, error->message());
         return FileFailure;
     }
+    const bool check = parser.isSet(options.check);
+    if (batch) {
+        return runBatch(parser.value(options.batch), parser.value(options.outputDir), check,
+                        session.settings, out, err, streams);
+    }
     const std::optional<QString> description =
         textOf(parser, options.description, options.descriptionFile, u"description"_s, err);
     if (!description) {
@@ -233,19 +374,22 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
     settings.setText(TextField::Description, *description);
     settings.setText(TextField::Condition, *condition);
 
+    CheckedPage checked;
+    if (check) {
+        checked = composeChecked(settings);
+    } else {
+        checked.page = renderPage(settings);
+    }
     if (outputPath.isEmpty()) {
-        if (!writePageTo(out, renderPage(settings))) {
+        if (!writePageTo(out, checked.page)) {
             say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));
             return FileFailure;
         }
-        return Success;
-    }
-    const WriteResult written = writeout(settings, outputPath);
-    if (!written) {
+    } else if (const WriteResult written = replaceFile(outputPath, checked.page); !written) {
         say(err, u"cannot write \"%1\": %2."_s.arg(written.path, written.error));
         return FileFailure;
     }
-    return Success;
+    return reportFindings(err, {}, checked.findings) ? Findings : Success;
 }
 
 } // namespace Composer

@@ -8,6 +8,8 @@
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -18,6 +20,16 @@ void useBinaryStandardOutput()
 {
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+// Qt cannot tell whether a stream is a terminal; the progress of a batch depends on it.
+bool standardErrorIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
 #endif
 }
 
@@ -35,8 +47,9 @@ int main(int argc, char *argv[])
     if (!out.open(stdout, QIODevice::WriteOnly) || !err.open(stderr, QIODevice::WriteOnly)) {
         return Composer::FileFailure;
     }
-    const int status = Composer::run(QCoreApplication::arguments(),
-                                     QCoreApplication::applicationDirPath(), out, err);
+    const int status =
+        Composer::run(QCoreApplication::arguments(), QCoreApplication::applicationDirPath(), out,
+                      err, Composer::Streams{standardErrorIsTerminal()});
     err.flush();
     return status;
 }

@@ -1,9 +1,9 @@
 #include "composer.h"
+#include "composerun.h"
 #include "datafolder.h"
 #include "defaultcolours.h"
 #include "pagewriter.h"
 
-#include <QBuffer>
 #include <QProcess>
 #include <QTest>
 
@@ -13,46 +13,10 @@ using DataFiles = QMap<QString, QByteArray>;
 
 namespace {
 
-const QString ComposerProgram = QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose");
-
 QByteArray slot(const char *name)
 {
     QByteArray field(name);
     return field + QByteArray(12 - field.size(), ' ');
-}
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run compose(const QStringList &arguments, const QString &program = ComposerProgram,
-            const QString &workingDirectory = {})
-{
-    QProcess process;
-    if (!workingDirectory.isEmpty()) {
-        process.setWorkingDirectory(workingDirectory);
-    }
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        return {};
-    }
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-Run composeInProcess(const QStringList &arguments, const QString &defaultFolder = u"/nowhere/"_s)
-{
-    QByteArray out;
-    QByteArray err;
-    QBuffer outDevice(&out);
-    QBuffer errDevice(&err);
-    outDevice.open(QIODevice::WriteOnly);
-    errDevice.open(QIODevice::WriteOnly);
-    const int code = Composer::run(QStringList{u"tavrin-compose"_s} + arguments, defaultFolder,
-                                   outDevice, errDevice);
-    return {code, out, err};
 }
 
 // The texts of DataFolder::writeTexts as the window shows them.
@@ -150,6 +114,25 @@ void TestCompose::badUsage_data()
     QTest::newRow("empty output") << QStringList{u"--output"_s, u""_s} << u"output"_s;
     QTest::newRow("empty description file")
         << QStringList{u"--description-file"_s, u""_s} << u"description-file"_s;
+
+    const QStringList batch{u"--batch"_s, u"items.csv"_s, u"--output-dir"_s, u"out"_s};
+    QTest::newRow("batch without output dir")
+        << QStringList{u"--batch"_s, u"items.csv"_s} << u"--output-dir"_s;
+    QTest::newRow("output dir without batch")
+        << QStringList{u"--output-dir"_s, u"out"_s, u"--main-title"_s, u"a"_s} << u"--batch"_s;
+    QTest::newRow("batch with output")
+        << batch + QStringList{u"--output"_s, u"a.txt"_s} << u"--output"_s;
+    for (const QString &option :
+         {u"--main-title"_s, u"--sub-title"_s, u"--description"_s, u"--description-file"_s,
+          u"--condition"_s, u"--condition-file"_s}) {
+        QTest::addRow("batch with %s", qPrintable(option))
+            << batch + QStringList{option, u"x"_s} << option;
+    }
+    QTest::newRow("batch repeated")
+        << batch + QStringList{u"--batch"_s, u"more.csv"_s} << u"--batch"_s;
+    QTest::newRow("check repeated") << QStringList{u"--check"_s, u"--check"_s} << u"--check"_s;
+    QTest::newRow("empty batch") << QStringList{u"--batch"_s, u""_s, u"--output-dir"_s, u"out"_s}
+                                 << u"--batch"_s;
 }
 
 void TestCompose::badUsage()
@@ -168,7 +151,7 @@ void TestCompose::helpAndVersion()
     QCOMPARE(help.exitCode, int(Composer::Success));
     for (const char *option :
          {"--folder", "--main-title", "--sub-title", "--description", "--description-file",
-          "--condition", "--condition-file", "--output"}) {
+          "--condition", "--condition-file", "--output", "--batch", "--output-dir", "--check"}) {
         QVERIFY2(help.out.contains(option), option);
     }
     QVERIFY(help.err.isEmpty());
