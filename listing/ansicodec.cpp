@@ -11,9 +11,9 @@ namespace {
 
 constexpr const char *CodePage = "windows-1252";
 
-// The code page's mapping as Qt's converter has it, inverted once into a lookup table: the
-// page writer encodes many megabytes in small print steps, and a converter call per step
-// would cost more than the rest of the writing together.
+// The code page's mapping as Qt's converter has it, taken once for all 256 bytes and inverted
+// into a lookup table: the page writer encodes many megabytes in small print steps, and a
+// converter call per step would cost more than the rest of the writing together.
 class CodePageTable
 {
 public:
@@ -25,15 +25,18 @@ public:
             every[b] = char(b);
         }
         QStringDecoder decoder(CodePage, QStringConverter::Flag::Stateless);
-        const QString characters = decoder.decode(every);
-        Q_ASSERT(decoder.isValid() && characters.size() == 256);
-        for (int b = 0; b < 256 && b < characters.size(); ++b) {
-            const char16_t c = characters[b].unicode();
+        m_toUnicode = decoder.decode(every);
+        Q_ASSERT(decoder.isValid() && m_toUnicode.size() == 256);
+        for (int b = 0; b < 256 && b < m_toUnicode.size(); ++b) {
+            const char16_t c = m_toUnicode[b].unicode();
             if (c != QChar::ReplacementCharacter) {
                 m_fromBmp[c] = static_cast<qint16>(b);
             }
         }
     }
+
+    // The character for a byte.
+    QChar characterFor(char byte) const { return m_toUnicode[uchar(byte)]; }
 
     // The byte for a UTF-16 code unit, or NotHeld.
     qint16 byteFor(char16_t c) const { return m_fromBmp[c]; }
@@ -42,6 +45,7 @@ public:
 
 private:
     std::vector<qint16> m_fromBmp;
+    QString m_toUnicode;
 };
 
 const CodePageTable &table()
@@ -99,8 +103,13 @@ QByteArray encode(QStringView text)
 
 QString decode(QByteArrayView bytes)
 {
-    QStringDecoder decoder(CodePage, QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
+    const CodePageTable &codes = table();
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *dest = text.data();
+    for (const char byte : bytes) {
+        *dest++ = codes.characterFor(byte);
+    }
+    return text;
 }
 
 } // namespace AnsiCodec
