@@ -3,12 +3,11 @@
 #include "messageboxseam.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
-#include <QThread>
+#include <QTimer>
 #include <QWindow>
 
 using namespace Qt::StringLiterals;
@@ -54,10 +53,14 @@ void SplashWindow::showAndPaint()
         move(screen->availableGeometry().center() - rect().center());
     }
     show();
-    const QDeadlineTimer deadline(ExposeWaitMs);
-    while (!windowHandle()->isExposed() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(5);
+    // Wait for the window system to show the window, waking on its events rather than
+    // polling, but never longer than the deadline.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.start(ExposeWaitMs);
+    while (!windowHandle()->isExposed() && deadline.isActive()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
     }
     repaint();
 }
