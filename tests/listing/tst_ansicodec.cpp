@@ -12,7 +12,6 @@ private slots:
     void encode_data();
     void encode();
     void decodeEveryByte();
-    void roundTripOfTheCodePage();
 };
 
 void TestAnsiCodec::encode_data()
@@ -41,6 +40,7 @@ void TestAnsiCodec::encode()
     QCOMPARE(AnsiCodec::encode(text), bytes);
 }
 
+// Every byte decodes to one character and encodes back to itself.
 void TestAnsiCodec::decodeEveryByte()
 {
     QByteArray all;
@@ -54,15 +54,7 @@ void TestAnsiCodec::decodeEveryByte()
     QCOMPARE(text.at(0x9F), QChar(0x0178));
     QCOMPARE(text.at(0xE9), QChar(0x00E9));
     QCOMPARE(text.at(0x0D), u'\r');
-}
-
-void TestAnsiCodec::roundTripOfTheCodePage()
-{
-    QByteArray all;
-    for (int b = 0; b < 256; ++b) {
-        all.append(char(b));
-    }
-    QCOMPARE(AnsiCodec::encode(AnsiCodec::decode(all)), all);
+    QCOMPARE(AnsiCodec::encode(text), all);
 }
 
 QTEST_GUILESS_MAIN(TestAnsiCodec)

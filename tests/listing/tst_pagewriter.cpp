@@ -1,89 +1,33 @@
 #include "../faildevice.h"
+#include "../testsupport.h"
 #include "pagewriter.h"
-#include "styleitems.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Lines as they stand in the file, each ended by CR LF.
-QByteArray lines(std::initializer_list<const char *> list)
-{
-    QByteArray out;
-    for (const char *line : list) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll();
-}
-
 // Font slot k holds "F0000k" and background slot 8 + k holds "B0000k", so every colour in a
 // page tells which slot it came from.
-ListingSettings numberedColours()
+ListingSettings onlySections(const QStringList &names)
 {
     ListingSettings s;
     for (int k = 0; k < 8; ++k) {
         s.setColor(static_cast<ColorSlotId>(k), u"F0000"_s + QString::number(k));
         s.setColor(static_cast<ColorSlotId>(8 + k), u"B0000"_s + QString::number(k));
     }
-    return s;
-}
-
-ListingSettings onlySections(const QStringList &names)
-{
-    ListingSettings s = numberedColours();
     for (const QString &name : names) {
         s.appendRestoredName(name);
     }
     return s;
 }
-
-void select(ListingSettings &s, const char *itemName)
-{
-    const StyleItem *item = findStyleItem(QString::fromLatin1(itemName));
-    QVERIFY2(item, itemName);
-    selectStyleItem(s, *item);
-}
-
-const QByteArray PageStart = lines({R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-                                    "<!-Created with Tavrin v2.0.1 ->"});
-const QByteArray PageEnd = lines({"</table>"});
-
-// The Description block with the text "D", size unset, not centred, Arial.
-const QByteArray DescriptionBlock = lines({
-    "<tr>",
-    R"(<td bgcolor="#B00007">)",
-    R"(<table cellspacing="0" cellpadding="4" width="100%">)",
-    "<tr>",
-    "<td>",
-    R"(<font color="#F00007" size="" face="Arial, Helvetica,sans-serif">)",
-    "D</font>",
-    "</td>",
-    "</tr>",
-    "</table>",
-    "</td>",
-    "</tr>",
-});
 
 const QByteArray DescriptionFontLine =
     R"(<font color="#F00007" size="" face="Arial, Helvetica,sans-serif">)"
@@ -97,8 +41,14 @@ QByteArray descriptionTextPart(const QByteArray &page)
         return "<no description font line>";
     }
     const qsizetype from = start + DescriptionFontLine.size();
-    const qsizetype end = page.indexOf("</font>\r\n", from);
-    return page.mid(from, end + 9 - from);
+    return page.mid(from, page.indexOf("</font>\r\n", from) + 9 - from);
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -109,17 +59,14 @@ class TestPageWriter : public QObject
 
 private slots:
     void firstStartPage();
-    void headerRows_data();
-    void headerRows();
+    void pages_data();
+    void pages();
     void folderTabFillerIsTheSectionsBackground_data();
     void folderTabFillerIsTheSectionsBackground();
     void headerRowsIgnoreFontAndSectionStyle();
-    void contentBlocks_data();
-    void contentBlocks();
     void multiLineRule_data();
     void multiLineRule();
-    void oneLineTextsLoseSpacesOnly();
-    void emptyOneLineTexts();
+    void oneLineTexts();
     void unknownAndRepeatedNamesInTheOrder();
     void allSwitchesOff();
     void colourSlotsAreWrittenUnchecked();
@@ -132,7 +79,7 @@ private slots:
 
 void TestPageWriter::firstStartPage()
 {
-    ListingSettings s = numberedColours();
+    ListingSettings s = onlySections({});
     s.startFirstRun();
     s.setText(TextField::MainTitle, u"  Blue  Vase  "_s);
     s.setText(TextField::SubTitle, u"Hand made"_s);
@@ -142,379 +89,102 @@ void TestPageWriter::firstStartPage()
     s.setText(TextField::Shipping, u"<b>Free</b>"_s);
     s.setText(TextField::ThankYou, u"Thanks for looking"_s);
     s.setText(TextField::AuctionId, u"ID42"_s);
-
-    const QByteArray expected = readFile(QStringLiteral(TAVRIN_TEST_DATA_DIR "/first-start.html"));
+    const QByteArray expected = golden(u"first-start.html"_s);
     QVERIFY(!expected.isEmpty());
     QCOMPARE(renderPage(s), expected);
 }
 
-void TestPageWriter::headerRows_data()
+// Whole pages of one section, each a hand-written file under tests/data/page.
+void TestPageWriter::pages_data()
 {
+    QTest::addColumn<QString>("section");
     QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("file");
 
-    QTest::newRow("solid bar, left, size unset")
-        << QStringList{}
-        << lines({
-               "<tr>",
-               "<td>",
-               R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "<tr>",
-               R"(<td width="100%" bgcolor="#B00000" align="Left">)",
-               R"(<font color="#F00000" size="">)",
-               "&nbsp;   Description & Specifications   &nbsp;",
-               "</font>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("solid bar, centred, size 2")
-        << QStringList{u"headercenter"_s, u"hedrsize2"_s}
-        << lines({
-               "<tr>",
-               "<td>",
-               R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "<tr>",
-               R"(<td width="100%" bgcolor="#B00000" align="center">)",
-               R"(<font color="#F00000" size="2">)",
-               "&nbsp;   Description & Specifications   &nbsp;",
-               "</font>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("solid bar, right, size 7")
-        << QStringList{u"headerright"_s, u"hedrsize7"_s}
-        << lines({
-               "<tr>",
-               "<td>",
-               R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "<tr>",
-               R"(<td width="100%" bgcolor="#B00000" align="right">)",
-               R"(<font color="#F00000" size="7">)",
-               "&nbsp;   Description & Specifications   &nbsp;",
-               "</font>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("folder tab, left, size 1")
-        << QStringList{u"foldertab"_s, u"hedrsize1"_s}
-        << lines({
-               "<tr>",
-               "<td>",
-               R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "<tr>",
-               R"(<td width="20%" bgcolor="#B00000">)",
-               R"(<font color="#F00000" size="1">)",
-               "<center>",
-               "&nbsp;   Description & Specifications   &nbsp;",
-               "</center>",
-               "</font>",
-               "</td>",
-               R"(<td width="80%" bgcolor="#B00007">)",
-               "</td>",
-               "</tr>",
-               "<tr>",
-               R"(<td colspan="2" bgcolor="#B00000">)",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("folder tab, right, size unset")
-        << QStringList{u"foldertab"_s, u"headerright"_s}
-        << lines({
-               "<tr>",
-               "<td>",
-               R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "<tr>",
-               R"(<td width="80%" bgcolor="#B00007">)",
-               "</td>",
-               R"(<td width="20%" bgcolor="#B00000">)",
-               R"(<font color="#F00000" size="">)",
-               "<center>",
-               "&nbsp;   Description & Specifications   &nbsp;",
-               "</center>",
-               "</font>",
-               "</td>",
-               "</tr>",
-               "<tr>",
-               R"(<td colspan="2" bgcolor="#B00000">)",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("folder tab, centred, size 3")
-        << QStringList{u"foldertab"_s, u"headercenter"_s, u"hedrsize3"_s}
-        << lines({
-               "<tr>",
-               "<td>",
-               R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "<tr>",
-               R"(<td width="40%" bgcolor="#B00007">)",
-               "</td>",
-               R"(<td width="20%" bgcolor="#B00000">)",
-               R"(<font color="#F00000" size="3">)",
-               "<center>",
-               "&nbsp;   Description & Specifications   &nbsp;",
-               "</center>",
-               "</font>",
-               "</td>",
-               R"(<td width="40%" bgcolor="#B00007">)",
-               "</td>",
-               "</tr>",
-               "<tr>",
-               R"(<td colspan="3" bgcolor="#B00000">)",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "</td>",
-               "</tr>",
-           });
+    const auto row = [](const char *name, const QString &section, const QStringList &items) {
+        QTest::newRow(name) << section << items << QString::fromLatin1(name);
+    };
+    // The header row above a Description block, in every look and alignment.
+    const QString d = u"Description"_s;
+    row("header-solid-left", d, {});
+    row("header-solid-center-2", d, {u"headercenter"_s, u"hedrsize2"_s});
+    row("header-solid-right-7", d, {u"headerright"_s, u"hedrsize7"_s});
+    row("header-tab-left-1", d, {u"foldertab"_s, u"hedrsize1"_s});
+    row("header-tab-right", d, {u"foldertab"_s, u"headerright"_s});
+    row("header-tab-center-3", d, {u"foldertab"_s, u"headercenter"_s, u"hedrsize3"_s});
+    // Each kind of content block, in another font each.
+    row("block-title", u"Title"_s, {u"titlcent"_s, u"titlsize5"_s, u"fonttimes"_s});
+    row("block-noreserve-centred", u"No Reserve"_s,
+        {u"rsrvcent"_s, u"rsrvsize4"_s, u"fontcomic"_s});
+    row("block-noreserve-left", u"No Reserve"_s, {u"rsrvleft"_s, u"fontimpact"_s});
+    row("block-thankyou", u"Thank You"_s, {u"thnkcent"_s, u"thnksize3"_s, u"fontlucidasans"_s});
+    row("block-payment", u"Payment"_s, {u"pmntcent"_s, u"pmntsize2"_s, u"fontlucidaconsole"_s});
+    row("block-condition", u"Condition"_s, {u"condsize6"_s, u"fontarialblack"_s});
 }
 
-void TestPageWriter::headerRows()
+void TestPageWriter::pages()
 {
+    QFETCH(QString, section);
     QFETCH(QStringList, items);
-    QFETCH(QByteArray, header);
+    QFETCH(QString, file);
 
-    ListingSettings s = onlySections({u"Description"_s});
-    s.setText(TextField::Description, u"D"_s);
-    for (const QString &item : items) {
-        select(s, item.toLatin1().constData());
+    ListingSettings s = onlySections({section});
+    const std::pair<TextField, const char16_t *> texts[] = {
+        {TextField::MainTitle, u"Main"}, {TextField::SubTitle, u"Sub"},
+        {TextField::NoReserve, u"NR"},   {TextField::ThankYou, u"TY"},
+        {TextField::AuctionId, u"ID"},   {TextField::Payment, u"P"},
+        {TextField::Condition, u"C"},    {TextField::Description, u"D"}};
+    for (const auto &[field, text] : texts) {
+        s.setText(field, QString::fromUtf16(text));
     }
-    QCOMPARE(renderPage(s), PageStart + header + DescriptionBlock + PageEnd);
+    choose(s, items);
+    const QByteArray expected = golden(u"page/"_s + file + u".html"_s);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(renderPage(s), expected);
 }
 
 void TestPageWriter::folderTabFillerIsTheSectionsBackground_data()
 {
     QTest::addColumn<QString>("section");
-    QTest::addColumn<QByteArray>("label");
     QTest::addColumn<QByteArray>("filler");
 
-    QTest::newRow("Condition") << u"Condition"_s << QByteArray("&nbsp;   Condition   &nbsp;")
+    QTest::newRow("Condition") << u"Condition"_s
                                << QByteArray(R"(<td width="80%" bgcolor="#B00003">)");
-    QTest::newRow("Payment") << u"Payment"_s << QByteArray("&nbsp;   Payment Options   &nbsp;")
-                             << QByteArray(R"(<td width="80%" bgcolor="#B00005">)");
-    QTest::newRow("Shipping") << u"Shipping"_s << QByteArray("&nbsp;   Terms & Shipping   &nbsp;")
+    QTest::newRow("Payment") << u"Payment"_s << QByteArray(R"(<td width="80%" bgcolor="#B00005">)");
+    QTest::newRow("Shipping") << u"Shipping"_s
                               << QByteArray(R"(<td width="80%" bgcolor="#B00004">)");
 }
 
 void TestPageWriter::folderTabFillerIsTheSectionsBackground()
 {
     QFETCH(QString, section);
-    QFETCH(QByteArray, label);
     QFETCH(QByteArray, filler);
 
     ListingSettings s = onlySections({section});
-    select(s, "foldertab");
-    const QByteArray page = renderPage(s);
-    QVERIFY(page.contains("\r\n<center>\r\n" + label + "\r\n</center>\r\n"));
-    QVERIFY(page.contains("</td>\r\n" + filler + "\r\n</td>\r\n</tr>\r\n"));
-
+    choose(s, {u"foldertab"_s});
+    QVERIFY(renderPage(s).contains("</td>\r\n" + filler + "\r\n</td>\r\n</tr>\r\n"));
     // The solid bar never uses the section's own background in the header.
-    select(s, "HeaderSolid");
-    const QByteArray solid = renderPage(s);
-    QCOMPARE(solid.count(filler.mid(filler.indexOf("bgcolor"))), 1); // the content block only
+    choose(s, {u"HeaderSolid"_s});
+    QCOMPARE(renderPage(s).count(filler.mid(filler.indexOf("bgcolor"))), 1);
 }
 
 void TestPageWriter::headerRowsIgnoreFontAndSectionStyle()
 {
     ListingSettings plain = onlySections({u"Description"_s, u"Shipping"_s});
     ListingSettings styled = plain;
-    select(styled, "fontcourier");
-    select(styled, "descsize6");
-    select(styled, "desccent");
-    select(styled, "shipsize1");
-
+    choose(styled, {u"fontcourier"_s, u"descsize6"_s, u"desccent"_s, u"shipsize1"_s});
     const auto headerPart = [](const QByteArray &page) {
-        // The first header row runs from the page's third line to the content block.
-        const qsizetype from = PageStart.size();
+        // The first header row runs from its opening <tr> to the content block.
+        const qsizetype from = page.indexOf("<tr>");
         return page.mid(from, page.indexOf("<td bgcolor=") - from);
     };
     QCOMPARE(headerPart(renderPage(styled)), headerPart(renderPage(plain)));
 
-    ListingSettings bigger = plain;
-    select(bigger, "hedrsize4");
-    bigger.setColor(ColorSlotId::HeaderFont, u"123456"_s);
-    const QByteArray page = renderPage(bigger);
+    choose(plain, {u"hedrsize4"_s});
+    plain.setColor(ColorSlotId::HeaderFont, u"123456"_s);
+    const QByteArray page = renderPage(plain);
     QCOMPARE(page.count("<font color=\"#123456\" size=\"4\">"), 2);
     QVERIFY(!page.contains("<font color=\"#F00000\""));
-}
-
-void TestPageWriter::contentBlocks_data()
-{
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QByteArray>("block");
-
-    QTest::newRow("Title, centred, size 5, Times")
-        << u"Title"_s << QStringList{u"titlcent"_s, u"titlsize5"_s, u"fonttimes"_s}
-        << lines({
-               "<tr>",
-               R"(<td bgcolor="#B00001">)",
-               R"(<table cellspacing="0" cellpadding="6" width="100%">)",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "<tr>",
-               "<td>",
-               "<center>",
-               R"(<font color="#F00001" size="5" face="Times New Roman, Times, serif">)",
-               "Main",
-               "<br></font>",
-               R"(<font color="#F00001" size="5" face="Times New Roman, Times, serif">)",
-               "Sub",
-               "</font>",
-               "</center>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("No Reserve, centred, size 4, Comic Sans")
-        << u"No Reserve"_s << QStringList{u"rsrvcent"_s, u"rsrvsize4"_s, u"fontcomic"_s}
-        << lines({
-               "<tr>",
-               R"(<td bgcolor="#B00002">)",
-               R"(<table cellspacing="0" cellpadding="4" width="100%">)",
-               "<tr>",
-               "<td>",
-               "<center>",
-               R"(<font color="#F00002" size="4" face="Comic Sans MS, cursive">)",
-               "<i>",
-               "NR",
-               "</i>",
-               "</font>",
-               "</center>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("No Reserve, left justified chosen")
-        << u"No Reserve"_s << QStringList{u"rsrvleft"_s, u"fontimpact"_s}
-        << lines({
-               "<tr>",
-               R"(<td bgcolor="#B00002">)",
-               R"(<table cellspacing="0" cellpadding="4" width="100%">)",
-               "<tr>",
-               "<td>",
-               R"(<font color="#F00002" size="" face="Impact, charcoal,sans-serif">)",
-               "<i>",
-               "NR",
-               "</i>",
-               "</font>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("Thank You, centred, size 3, Lucida Sans")
-        << u"Thank You"_s << QStringList{u"thnkcent"_s, u"thnksize3"_s, u"fontlucidasans"_s}
-        << lines({
-               "<tr>",
-               R"(<td bgcolor="#B00006">)",
-               R"(<table cellspacing="0" cellpadding="4" width="100%">)",
-               "<tr>",
-               "<td>",
-               "<center>",
-               R"(<font color="#F00006" size="3" face="Lucida Sans Unicode, Lucida Grande, sans-serif">)",
-               "TY<br>",
-               "ID",
-               "</font>",
-               "<!-Created with Tavrin v2.0.1 ->",
-               "</center>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("Payment, centred, size 2, Lucida Console")
-        << u"Payment"_s << QStringList{u"pmntcent"_s, u"pmntsize2"_s, u"fontlucidaconsole"_s}
-        << lines({
-               "<tr>",
-               R"(<td bgcolor="#B00005">)",
-               R"(<table cellspacing="0" cellpadding="4" width="100%">)",
-               "<tr>",
-               "<td>",
-               "<center>",
-               R"(<font color="#F00005" size="2" face="Lucida Console, Monaco, sans-serif">)",
-               "P</font>",
-               "</center>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-    QTest::newRow("Condition, size 6, Arial Black")
-        << u"Condition"_s << QStringList{u"condsize6"_s, u"fontarialblack"_s}
-        << lines({
-               "<tr>",
-               R"(<td bgcolor="#B00003">)",
-               R"(<table cellspacing="0" cellpadding="4" width="100%">)",
-               "<tr>",
-               "<td>",
-               R"(<font color="#F00003" size="6" face="Arial Black, Gadget,sans-serif">)",
-               "C</font>",
-               "</td>",
-               "</tr>",
-               "</table>",
-               "</td>",
-               "</tr>",
-           });
-}
-
-void TestPageWriter::contentBlocks()
-{
-    QFETCH(QString, section);
-    QFETCH(QStringList, items);
-    QFETCH(QByteArray, block);
-
-    ListingSettings s = onlySections({section});
-    s.setText(TextField::MainTitle, u"Main"_s);
-    s.setText(TextField::SubTitle, u"Sub"_s);
-    s.setText(TextField::NoReserve, u"NR"_s);
-    s.setText(TextField::ThankYou, u"TY"_s);
-    s.setText(TextField::AuctionId, u"ID"_s);
-    s.setText(TextField::Payment, u"P"_s);
-    s.setText(TextField::Condition, u"C"_s);
-    for (const QString &item : items) {
-        select(s, item.toLatin1().constData());
-    }
-    const QByteArray page = renderPage(s);
-    const QByteArray header = lines({
-        "<tr>",
-        "<td>",
-        R"(<table cellpadding="0" cellspacing="0" width="100%">)",
-    });
-    if (page.mid(PageStart.size()).startsWith(header)) {
-        // Sections with a header row: compare from their content block on.
-        const qsizetype blockStart = page.indexOf("<tr>\r\n<td bgcolor=");
-        QCOMPARE(page.mid(blockStart), block + PageEnd);
-    } else {
-        QCOMPARE(page, PageStart + block + PageEnd);
-    }
 }
 
 void TestPageWriter::multiLineRule_data()
@@ -553,7 +223,8 @@ void TestPageWriter::multiLineRule()
     QCOMPARE(descriptionTextPart(renderPage(s)), written);
 }
 
-void TestPageWriter::oneLineTextsLoseSpacesOnly()
+// Only spaces are trimmed; empty texts leave their lines empty.
+void TestPageWriter::oneLineTexts()
 {
     ListingSettings s = onlySections({u"Title"_s, u"No Reserve"_s, u"Thank You"_s});
     s.setText(TextField::MainTitle, u"  \tMain  Title\t  "_s);
@@ -561,29 +232,23 @@ void TestPageWriter::oneLineTextsLoseSpacesOnly()
     s.setText(TextField::NoReserve, u"  no reserve  "_s);
     s.setText(TextField::ThankYou, u"   thanks "_s);
     s.setText(TextField::AuctionId, u" id 7 "_s);
-    const QByteArray page = renderPage(s);
+    QByteArray page = renderPage(s);
     QVERIFY(page.contains("\r\n\tMain  Title\t\r\n<br></font>\r\n"));
     QVERIFY(page.contains("\r\nsub\r\n</font>\r\n"));
     QVERIFY(page.contains("\r\n<i>\r\nno reserve\r\n</i>\r\n"));
     QVERIFY(page.contains("\r\nthanks<br>\r\nid 7\r\n</font>\r\n"));
-}
 
-void TestPageWriter::emptyOneLineTexts()
-{
-    ListingSettings s = onlySections({u"Title"_s, u"Thank You"_s});
     const QByteArray font = R"(size="" face="Arial, Helvetica,sans-serif">)";
-    const QByteArray page = renderPage(s);
+    page = renderPage(onlySections({u"Title"_s, u"Thank You"_s}));
     QVERIFY(page.contains(font + "\r\n\r\n<br></font>\r\n"));
     QVERIFY(page.contains(font + "\r\n<br>\r\n\r\n</font>\r\n<!-Created"));
 }
 
 void TestPageWriter::unknownAndRepeatedNamesInTheOrder()
 {
-    const ListingSettings withStrays = onlySections(
-        {u"Title"_s, u"Bogus"_s, u"title"_s, u"Thank You"_s, u" Payment"_s, u"Thank You"_s});
-    const ListingSettings clean = onlySections({u"Title"_s, u"Thank You"_s, u"Thank You"_s});
-    const QByteArray page = renderPage(withStrays);
-    QCOMPARE(page, renderPage(clean));
+    const QByteArray page = renderPage(onlySections(
+        {u"Title"_s, u"Bogus"_s, u"title"_s, u"Thank You"_s, u" Payment"_s, u"Thank You"_s}));
+    QCOMPARE(page, renderPage(onlySections({u"Title"_s, u"Thank You"_s, u"Thank You"_s})));
     QCOMPARE(page.count("<td bgcolor=\"#B00006\">"), 2);
     QVERIFY(!page.contains("Bogus"));
     QVERIFY(!page.contains("#B00005"));
@@ -591,7 +256,7 @@ void TestPageWriter::unknownAndRepeatedNamesInTheOrder()
 
 void TestPageWriter::allSwitchesOff()
 {
-    ListingSettings s = numberedColours();
+    ListingSettings s = onlySections({});
     s.startFirstRun();
     for (SectionId id : SwitchableSections) {
         s.setSwitch(id, false);
@@ -625,36 +290,31 @@ void TestPageWriter::rewritingReplacesWithIdenticalBytes()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(u"listing.txt"_s);
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(100000, 'x'));
-    }
-    ListingSettings s = numberedColours();
+    writeBytes(path, QByteArray(100000, 'x'));
+    ListingSettings s = onlySections({});
     s.startFirstRun();
     s.setText(TextField::Description, u"first\r\nsecond"_s);
 
     QVERIFY(writeout(s, path));
-    const QByteArray once = readFile(path);
+    const QByteArray once = fileBytes(path);
     QCOMPARE(once, renderPage(s));
-    QVERIFY(once.size() < 100000);
     QVERIFY(writeout(s, path));
-    QCOMPARE(readFile(path), once);
+    QCOMPARE(fileBytes(path), once);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"listing.txt"_s});
 }
 
 void TestPageWriter::shortWritesAreReported()
 {
-    ListingSettings s = numberedColours();
+    ListingSettings s = onlySections({});
     s.startFirstRun();
-    FailDevice device(100);
-    QVERIFY(device.open(QIODevice::WriteOnly));
-    QVERIFY(!writePage(s, device));
+    FailingDevice full({}, 100);
+    QVERIFY(full.open(QIODevice::WriteOnly));
+    QVERIFY(!writePage(s, full));
 
-    FailDevice roomy(1 << 20);
+    FailingDevice roomy({}, 1 << 20);
     QVERIFY(roomy.open(QIODevice::WriteOnly));
     QVERIFY(writePage(s, roomy));
-    QCOMPARE(roomy.data(), renderPage(s));
+    QCOMPARE(roomy.written(), renderPage(s));
 }
 
 void TestPageWriter::failedWriteLeavesTheOldFile()
@@ -664,12 +324,8 @@ void TestPageWriter::failedWriteLeavesTheOldFile()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(u"preview.html"_s);
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("earlier listing\r\n");
-    }
-    ListingSettings s = numberedColours();
+    writeBytes(path, "earlier listing\r\n");
+    ListingSettings s = onlySections({});
     s.startFirstRun();
     s.setText(TextField::Description, QString(20000, u'd'));
 
@@ -686,7 +342,7 @@ void TestPageWriter::failedWriteLeavesTheOldFile()
     QVERIFY(!result.ok);
     QCOMPARE(result.path, QDir::toNativeSeparators(path));
     QVERIFY(!result.error.isEmpty());
-    QCOMPARE(readFile(path), QByteArray("earlier listing\r\n"));
+    QCOMPARE(fileBytes(path), QByteArray("earlier listing\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"preview.html"_s});
 #else
     QSKIP("needs a per-process file size limit");
@@ -699,12 +355,8 @@ void TestPageWriter::unwritablePathIsReported()
     QVERIFY(dir.isValid());
     // A regular file where a folder should be fails for every user, root included.
     const QString blocker = dir.filePath(u"not-a-folder"_s);
-    {
-        QFile file(blocker);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    ListingSettings s;
-    const WriteResult result = writeout(s, blocker + u"/listing.txt"_s);
+    writeBytes(blocker, {});
+    const WriteResult result = writeout(ListingSettings(), blocker + u"/listing.txt"_s);
     QVERIFY(!result.ok);
     QVERIFY(result.path.endsWith(u"listing.txt"_s));
     QVERIFY(!result.error.isEmpty());

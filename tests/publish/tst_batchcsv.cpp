@@ -33,6 +33,14 @@ void compareRows(const std::vector<BatchRow> &actual, const Rows &expected)
     }
 }
 
+// The message for a byte that begins no well-formed UTF-8 sequence.
+QString badUtf8(const char *byte, int position)
+{
+    return u"invalid UTF-8 (byte 0x%1 at position %2 of the line); save the file as UTF-8 CSV"_s
+        .arg(QLatin1StringView(byte))
+        .arg(position);
+}
+
 QByteArray errorOf(const BatchParseResult &result)
 {
     return result.error ? result.error->text.toUtf8() : QByteArray();
@@ -152,58 +160,50 @@ void TestBatchCsv::reportsWhereTheFileIsMalformed_data()
         << QByteArray("main title,description\nA,\"x\ny\",E\n") << 3
         << u"this row has more fields than the header's 2 columns (the row begins on line 2)"_s;
     QTest::newRow("invalid UTF-8: a Windows-1252 letter")
-        << QByteArray("main title\nVase\nCaf\xE9\n") << 3
-        << u"invalid UTF-8 (byte 0xE9 at position 4 of the line); save the file as UTF-8 CSV"_s;
+        << QByteArray("main title\nVase\nCaf\xE9\n") << 3 << badUtf8("E9", 4);
     QTest::newRow("invalid UTF-8 after a long run of ASCII")
         << QByteArray("main title\n" + QByteArray(17, 'a') + "\xE9" + QByteArray(20, 'b') + "\n")
-        << 2
-        << u"invalid UTF-8 (byte 0xE9 at position 18 of the line); save the file as UTF-8 CSV"_s;
+        << 2 << badUtf8("E9", 18);
     QTest::newRow("invalid UTF-8 inside a quoted field of several lines")
         << QByteArray("main title,description\nVase,\"ok\nbad \xC3\x28\"\n") << 3
-        << u"invalid UTF-8 (byte 0xC3 at position 5 of the line); save the file as UTF-8 CSV"_s;
+        << badUtf8("C3", 5);
     QTest::newRow("invalid UTF-8: overlong form")
-        << QByteArray("main title\n\xC0\xAF\n") << 2
-        << u"invalid UTF-8 (byte 0xC0 at position 1 of the line); save the file as UTF-8 CSV"_s;
+        << QByteArray("main title\n\xC0\xAF\n") << 2 << badUtf8("C0", 1);
     QTest::newRow("invalid UTF-8: encoded surrogate")
-        << QByteArray("main title\nab\xED\xA0\x80\n") << 2
-        << u"invalid UTF-8 (byte 0xED at position 3 of the line); save the file as UTF-8 CSV"_s;
+        << QByteArray("main title\nab\xED\xA0\x80\n") << 2 << badUtf8("ED", 3);
     QTest::newRow("invalid UTF-8: above U+10FFFF")
-        << QByteArray("main title\n\xF4\x90\x80\x80\n") << 2
-        << u"invalid UTF-8 (byte 0xF4 at position 1 of the line); save the file as UTF-8 CSV"_s;
+        << QByteArray("main title\n\xF4\x90\x80\x80\n") << 2 << badUtf8("F4", 1);
     QTest::newRow("invalid UTF-8: sequence cut by the end of the file")
-        << QByteArray("main title\nab\xE2\x82") << 2
-        << u"invalid UTF-8 (byte 0xE2 at position 3 of the line); save the file as UTF-8 CSV"_s;
+        << QByteArray("main title\nab\xE2\x82") << 2 << badUtf8("E2", 3);
     QTest::newRow("invalid UTF-8 in the header")
-        << QByteArray("main title,Pr\xEDs\n") << 1
-        << u"invalid UTF-8 (byte 0xED at position 14 of the line); save the file as UTF-8 CSV"_s;
+        << QByteArray("main title,Pr\xEDs\n") << 1 << badUtf8("ED", 14);
     QTest::newRow("UTF-16") << QByteArray("\xFF\xFEm\0a\0", 6) << 1
                             << u"the file is UTF-16 text; save it as UTF-8 CSV (comma or semicolon "
                                "separated)"_s;
-    QTest::newRow("no main title column") << QByteArray("title,description\nVase,x\n") << 1
-                                          << u"the header has no \"main title\" column"_s;
+    const QString noMainTitle = u"the header has no \"main title\" column"_s;
+    QTest::newRow("no main title column")
+        << QByteArray("title,description\nVase,x\n") << 1 << noMainTitle;
     QTest::newRow("no main title column: tabs")
         << QByteArray("main title\tdescription\nVase\tx\n") << 1
         << u"the header has no \"main title\" column (columns are separated by commas or "
            "semicolons, not tabs)"_s;
-    QTest::newRow("no main title column after empty lines") << QByteArray("\n\ntitle\n") << 3
-                                                            << u"the header has no \"main title\" "
-                                                               "column"_s;
+    QTest::newRow("no main title column after empty lines")
+        << QByteArray("\n\ntitle\n") << 3 << noMainTitle;
     QTest::newRow("a column named twice")
         << QByteArray("Main Title,description,main_title\nA,B,C\n") << 1
         << u"the column \"main title\" appears twice in the header (columns 1 and 3)"_s;
+    const QString strayQuote =
+        u"a quote inside a field that does not begin with one (a field holding quotes must be "
+        "enclosed in quotes, each inner quote doubled)"_s;
     const QString empty = u"the file is empty; it needs a header line naming a \"main title\" "
                           "column"_s;
     QTest::newRow("empty file") << QByteArray() << 1 << empty;
     QTest::newRow("byte-order mark alone") << QByteArray("\xEF\xBB\xBF") << 1 << empty;
     QTest::newRow("empty lines alone") << QByteArray("\r\n\r\n") << 1 << empty;
     QTest::newRow("quote inside an unquoted field")
-        << QByteArray("main title\nVase\n5\" vase\n") << 3
-        << u"a quote inside a field that does not begin with one (a field holding quotes must be "
-           "enclosed in quotes, each inner quote doubled)"_s;
+        << QByteArray("main title\nVase\n5\" vase\n") << 3 << strayQuote;
     QTest::newRow("space before an opening quote")
-        << QByteArray("main title,description\nVase, \"x\"\n") << 2
-        << u"a quote inside a field that does not begin with one (a field holding quotes must be "
-           "enclosed in quotes, each inner quote doubled)"_s;
+        << QByteArray("main title,description\nVase, \"x\"\n") << 2 << strayQuote;
     QTest::newRow("text after a closing quote")
         << QByteArray("main title,description\n\"Vase\"x,y\n") << 2
         << u"text after the closing quote of a field"_s;
@@ -214,8 +214,7 @@ void TestBatchCsv::reportsWhereTheFileIsMalformed_data()
         << QByteArray("main title\nA,B\n\xFF\n") << 2
         << u"this row has more fields than the header's one column"_s;
     QTest::newRow("the first fault in the file wins: UTF-8 before fields")
-        << QByteArray("main title\n\xFF\nA,B\n") << 2
-        << u"invalid UTF-8 (byte 0xFF at position 1 of the line); save the file as UTF-8 CSV"_s;
+        << QByteArray("main title\n\xFF\nA,B\n") << 2 << badUtf8("FF", 1);
 }
 
 void TestBatchCsv::reportsWhereTheFileIsMalformed()

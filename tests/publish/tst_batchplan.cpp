@@ -1,14 +1,12 @@
+#include "../testsupport.h"
 #include "batchplan.h"
 #include "batchwrite.h"
 #include "defaultcolours.h"
 #include "pagewriter.h"
-#include "styleitems.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -40,16 +38,8 @@ ListingSettings folderSettings()
     s.setText(TextField::Shipping, u"Post"_s);
     s.setText(TextField::ThankYou, u"Thanks"_s);
     s.setText(TextField::AuctionId, u"seller42"_s);
-    for (const char *item : {"foldertab", "headercenter", "desccent", "descsize4", "fonttimes"}) {
-        selectStyleItem(s, *findStyleItem(QString::fromLatin1(item)));
-    }
+    choose(s, names("foldertab|headercenter|desccent|descsize4|fonttimes"));
     return s;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList entries(const QString &dir)
@@ -194,11 +184,11 @@ void TestBatchPlan::writesEveryListing()
     vase.setText(TextField::SubTitle, {});
     vase.setText(TextField::Description, u"Tall\r\nand blue"_s);
     vase.setText(TextField::Condition, {});
-    const QByteArray page = readFile(dir.filePath(u"Vase.txt"_s));
+    const QByteArray page = fileBytes(dir.filePath(u"Vase.txt"_s));
     QCOMPARE(page, renderPage(vase));
     QVERIFY(page.contains("Tall<br>\r\r\n\nand blue</font>\r\n"));
     QVERIFY(!page.contains("Old"));
-    QVERIFY(readFile(dir.filePath(u"listing.txt"_s)).contains("\r\nx</font>\r\n"));
+    QVERIFY(fileBytes(dir.filePath(u"listing.txt"_s)).contains("\r\nx</font>\r\n"));
 
     QCOMPARE(progress, (std::vector<std::pair<qsizetype, qsizetype>>{{1, 3}, {2, 3}, {3, 3}}));
 }
@@ -216,9 +206,9 @@ void TestBatchPlan::replacesFilesOfTheSameNameOnly()
     const BatchWriteResult result =
         writeBatch(dir.path(), folderSettings(), rowsWithTitles({u"Vase"_s}));
     QVERIFY(result.ok());
-    QVERIFY(readFile(dir.filePath(u"Vase.txt"_s)).startsWith("<table"));
-    QVERIFY(readFile(dir.filePath(u"Vase.txt"_s)).endsWith("</table>\r\n"));
-    QVERIFY(readFile(dir.filePath(u"Other.txt"_s)).startsWith("earlier content"));
+    QVERIFY(fileBytes(dir.filePath(u"Vase.txt"_s)).startsWith("<table"));
+    QVERIFY(fileBytes(dir.filePath(u"Vase.txt"_s)).endsWith("</table>\r\n"));
+    QVERIFY(fileBytes(dir.filePath(u"Other.txt"_s)).startsWith("earlier content"));
     // No temporary file is left behind.
     QCOMPARE(entries(dir.path()), (QStringList{u"Other.txt"_s, u"Vase.txt"_s}));
 }
@@ -278,7 +268,7 @@ void TestBatchPlan::stopsAtAFileThatCannotBeWritten()
     QVERIFY(!result.failure->error.isEmpty());
     QCOMPARE(result.written.size(), size_t(1));
     QCOMPARE(result.written[0].path, QDir::toNativeSeparators(dir.filePath(u"Vase.txt"_s)));
-    QVERIFY(readFile(dir.filePath(u"Vase.txt"_s)).endsWith("</table>\r\n"));
+    QVERIFY(fileBytes(dir.filePath(u"Vase.txt"_s)).endsWith("</table>\r\n"));
     QCOMPARE(entries(dir.path()), (QStringList{u"Jug.txt"_s, u"Vase.txt"_s}));
 }
 
@@ -305,7 +295,7 @@ void TestBatchPlan::checksEachListingWhenAsked()
                           u"Condition: plain http:// in \"src\": <img src=http://x/a.jpg>"_s}));
     // The checked page is the page written.
     ListingSettings risky = listingForRow(folderSettings(), rows[1]);
-    QCOMPARE(readFile(dir.filePath(u"Risky.txt"_s)), renderPage(risky));
+    QCOMPARE(fileBytes(dir.filePath(u"Risky.txt"_s)), renderPage(risky));
 
     const BatchWriteResult unchecked = writeBatch(dir.path(), folderSettings(), rows);
     QVERIFY(unchecked.written[1].findings.empty());

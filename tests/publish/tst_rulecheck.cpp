@@ -1,10 +1,8 @@
+#include "../testsupport.h"
 #include "defaultcolours.h"
 #include "pagewriter.h"
 #include "rulecheck.h"
 #include "sectionedpage.h"
-#include "styleitems.h"
-
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -56,11 +54,6 @@ ListingSettings firstStart()
     s.setText(TextField::MainTitle, u"Blue Vase"_s);
     s.setText(TextField::Description, u"Tall and blue."_s);
     return s;
-}
-
-void select(ListingSettings &s, const char *item)
-{
-    selectStyleItem(s, *findStyleItem(QString::fromLatin1(item)));
 }
 
 } // namespace
@@ -314,9 +307,7 @@ void TestRuleCheck::sectionsPutTogetherAreThePage()
 
     ListingSettings s;
     s.setColors(defaultColorSet());
-    for (const QString &item : items) {
-        select(s, item.toLatin1().constData());
-    }
+    choose(s, items);
     for (const QString &name : order) {
         s.appendRestoredName(name);
     }

@@ -1,14 +1,10 @@
 #include "aboutbox.h"
-#include "listingsettings.h"
 #include "messageboxseam.h"
 #include "splashwindow.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -117,7 +113,6 @@ private slots:
     void splashClosesBeforeTheMainWindowShows();
     void startUpErrorIsReportedOverTheSplash();
     void aboutBox();
-    void aboutBoxChangesNothing();
     void aboutBoxShowsUntilOk();
 };
 
@@ -235,42 +230,13 @@ void TestSplash::aboutBox()
     QCOMPARE(recorder.boxes.size(), 1);
     const SeenBox &box = recorder.boxes.first();
     QCOMPARE(box.title, u"About Tavrin v2.0.1"_s);
-    QCOMPARE(box.text, u"Tavrin version 2.0.1\r\nBrisken"_s);
     // Exactly two lines, the version first, nothing after the maker.
-    QCOMPARE(box.text.split(u"\r\n"_s), (QStringList{u"Tavrin version 2.0.1"_s, u"Brisken"_s}));
+    QCOMPARE(box.text, u"Tavrin version 2.0.1\r\nBrisken"_s);
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.standardButtons, QMessageBox::Ok);
     QCOMPARE(box.buttonCount, 1);
     QCOMPARE(box.modality, Qt::ApplicationModal);
     QCOMPARE(box.parent.data(), &main);
-}
-
-void TestSplash::aboutBoxChangesNothing()
-{
-    BoxRecorder recorder;
-    ListingSettings settings;
-    settings.startFirstRun();
-    settings.setText(TextField::MainTitle, u"Brass lamp"_s);
-    settings.setColor(ColorSlotId::HeaderBackground, u"336699"_s);
-    const ListingSettings before = settings;
-
-    QMainWindow main;
-    auto *title = new QLineEdit(u"Brass lamp"_s, &main);
-    main.setCentralWidget(title);
-    QAction *about = main.menuBar()->addMenu(u"&Help"_s)->addAction(u"About"_s);
-    QObject::connect(about, &QAction::triggered, &main, [&main] { showAboutBox(&main); });
-    QAction *arial = main.menuBar()->addAction(u"Arial"_s);
-    arial->setCheckable(true);
-    arial->setChecked(true);
-    main.show();
-
-    about->trigger();
-
-    QCOMPARE(recorder.boxes.size(), 1);
-    QCOMPARE(settings, before);
-    QCOMPARE(title->text(), u"Brass lamp"_s);
-    QVERIFY(arial->isChecked());
-    QVERIFY(main.isVisible());
 }
 
 void TestSplash::aboutBoxShowsUntilOk()

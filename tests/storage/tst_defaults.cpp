@@ -1,3 +1,4 @@
+#include "../testsupport.h"
 #include "colorrecord.h"
 #include "datafolder.h"
 #include "defaultcolours.h"
@@ -14,8 +15,7 @@ const QString DefaultsDir = QStringLiteral(TAVRIN_DEFAULTS_DIR) + u'/';
 
 QByteArray shipped(const QString &name)
 {
-    QFile file(DefaultsDir + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return fileBytes(DefaultsDir + name);
 }
 
 } // namespace

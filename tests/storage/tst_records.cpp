@@ -1,23 +1,15 @@
+#include "../faildevice.h"
+#include "../testsupport.h"
 #include "colorrecord.h"
 #include "defaultcolours.h"
-#include "failingdevice.h"
 #include "prefsrecord.h"
 #include "recordio.h"
-#include "styleitems.h"
 
 #include <QBuffer>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A name slot as the offset table defines it: the name, then blanks up to 12 bytes.
-QByteArray slot(const char *name)
-{
-    QByteArray field(name);
-    return field + QByteArray(12 - field.size(), ' ');
-}
 
 QByteArray blankSlots(int count)
 {
@@ -36,24 +28,24 @@ QByteArray record(const QByteArray &names, const QByteArray &groupBytes,
     return names + groupBytes + reserved;
 }
 
-const QByteArray SevenSlots = slot("Title") + slot("No Reserve") + slot("Description") +
-                              slot("Condition") + slot("Payment") + slot("Shipping") +
-                              slot("Thank You") + blankSlots(7);
+const QByteArray SevenSlots = nameSlot("Title") + nameSlot("No Reserve") + nameSlot("Description") +
+                              nameSlot("Condition") + nameSlot("Payment") + nameSlot("Shipping") +
+                              nameSlot("Thank You") + blankSlots(7);
 
 // Look, header alignment, Description alignment, font, six alignments, eight sizes.
 const QByteArray NeutralGroups = QByteArray("SLL1LLLLLL") + QByteArray("53343331");
 
-PrefsRecord recordOf(const QByteArray &bytes)
-{
-    return PrefsRecord::fromBytes(bytes);
-}
-
 ListingSettings applied(const QByteArray &bytes)
 {
     ListingSettings settings;
-    applyPrefs(recordOf(bytes), settings);
+    applyPrefs(PrefsRecord::fromBytes(bytes), settings);
     return settings;
 }
+
+// The sections in the order of their size bytes, 178 to 184.
+const SectionId SizeOrder[] = {SectionId::Title,    SectionId::Description, SectionId::Condition,
+                               SectionId::ThankYou, SectionId::Shipping,    SectionId::Payment,
+                               SectionId::NoReserve};
 
 QByteArray withByte(QByteArray bytes, qsizetype offset, char value)
 {
@@ -68,7 +60,6 @@ class TestRecords : public QObject
     Q_OBJECT
 
 private slots:
-    void firstRunRecordIsByteExact();
     void fillWritesEveryFieldAtItsOffset();
     void fillKeepsUnchosenSizesAndReservedBytes();
     void fillSavesOnlyFourteenEntries();
@@ -77,18 +68,14 @@ private slots:
 
     void appliesNameSlots_data();
     void appliesNameSlots();
-    void appliesSizes_data();
     void appliesSizes();
     void fallbackSizes_data();
     void fallbackSizes();
     void invalidGroupBytesLeaveTheMarks_data();
     void invalidGroupBytesLeaveTheMarks();
     void appliesAlignments();
-    void roundTripsThroughTheRecord();
 
     void colourRecordIsByteExact();
-    void colourRecordFillsMissingSlotsFromTheDefaults_data();
-    void colourRecordFillsMissingSlotsFromTheDefaults();
     void colourRecordCutsAndPadsSlots();
 
     void readsOnlyTheRecord();
@@ -96,18 +83,6 @@ private slots:
     void writesRecordAndKeepsLaterBytes();
     void recordWriteReportsFailingDevices();
 };
-
-void TestRecords::firstRunRecordIsByteExact()
-{
-    ListingSettings settings;
-    settings.startFirstRun();
-    PrefsRecord prefs;
-    fillPrefs(prefs, settings);
-    // Sizes never chosen keep the zero bytes of a record that was never read.
-    const QByteArray expected = record(SevenSlots, QByteArray("SLL1LLLLLL") + zeros(8));
-    QCOMPARE(expected.size(), 210);
-    QCOMPARE(prefs.bytes(), expected);
-}
 
 void TestRecords::fillWritesEveryFieldAtItsOffset()
 {
@@ -122,12 +97,8 @@ void TestRecords::fillWritesEveryFieldAtItsOffset()
     settings.setCentered(SectionId::ThankYou, true);
     settings.setCentered(SectionId::NoReserve, true);
     settings.setCentered(SectionId::Payment, false);
-    const int sizes[] = {1, 2, 3, 4, 5, 6, 7}; // Title .. No Reserve in record order
-    const SectionId order[] = {SectionId::Title,    SectionId::Description, SectionId::Condition,
-                               SectionId::ThankYou, SectionId::Shipping,    SectionId::Payment,
-                               SectionId::NoReserve};
     for (int i = 0; i < 7; ++i) {
-        settings.setFontSize(order[i], sizes[i]);
+        settings.setFontSize(SizeOrder[i], i + 1);
     }
     settings.setHeaderSize(7);
 
@@ -136,7 +107,7 @@ void TestRecords::fillWritesEveryFieldAtItsOffset()
     // 170 Description "C", 171 font "8", then Condition, Thank You, Shipping, Payment, Title,
     // No Reserve; alignments never chosen are written "L".
     const QByteArray expected =
-        record(slot("Description") + slot("Title") + slot("Condition") + blankSlots(11),
+        record(nameSlot("Description") + nameSlot("Title") + nameSlot("Condition") + blankSlots(11),
                QByteArray("FRC8LCLLLC") + QByteArray("12345677"));
     QCOMPARE(prefs.bytes(), expected);
 }
@@ -147,20 +118,20 @@ void TestRecords::fillKeepsUnchosenSizesAndReservedBytes()
     for (int i = 0; i < 24; ++i) {
         reserved += char('a' + i);
     }
-    const QByteArray read = record(slot("Title") + blankSlots(13),
+    const QByteArray read = record(nameSlot("Title") + blankSlots(13),
                                    QByteArray("FC") + "C5CCCCCC" +
                                        QByteArray("x2Z\x01"
                                                   "9\0\0q",
                                                   8),
                                    reserved);
-    PrefsRecord prefs = recordOf(read);
+    PrefsRecord prefs = PrefsRecord::fromBytes(read);
 
     ListingSettings settings; // nothing chosen in any size group
     settings.appendRestoredName(u"Description"_s);
     settings.setFontSize(SectionId::Condition, 6);
     fillPrefs(prefs, settings);
 
-    const QByteArray expected = record(slot("Description") + blankSlots(13),
+    const QByteArray expected = record(nameSlot("Description") + blankSlots(13),
                                        QByteArray("SLL1LLLLLL") + QByteArray("x26\x01"
                                                                              "9\0\0q",
                                                                              8),
@@ -179,11 +150,7 @@ void TestRecords::fillSavesOnlyFourteenEntries()
     for (int i = 0; i < 14; ++i) {
         QCOMPARE(prefs.nameSlot(i), (u"Entry "_s + QString::number(i)).leftJustified(12));
     }
-    QCOMPARE(prefs.bytes().mid(168, 10), QByteArray("SLL1LLLLLL"));
-    ListingSettings back;
-    applyPrefs(prefs, back);
-    QCOMPARE(back.sectionOrder().size(), 14);
-    QCOMPARE(back.sectionOrder().last(), u"Entry 13"_s);
+    QCOMPARE(prefs.bytes().at(168), 'S');
 }
 
 void TestRecords::fillCutsLongNamesToTheirSlot()
@@ -196,103 +163,72 @@ void TestRecords::fillCutsLongNamesToTheirSlot()
     fillPrefs(prefs, settings);
     QCOMPARE(prefs.bytes().first(36), QByteArray("A name longe") + QByteArray("caf\xe9        ") +
                                           QByteArray("abcdefghij&#"));
-    QCOMPARE(prefs.bytes().size(), 210);
-    QCOMPARE(prefs.bytes().at(168), 'S');
 }
 
 void TestRecords::shortRecordReadsAsZeroPadded()
 {
-    const PrefsRecord prefs = recordOf(slot("Title") + "Desc");
-    QCOMPARE(prefs.bytes(), slot("Title") + "Desc" + zeros(210 - 16));
-    QCOMPARE(recordOf(record(SevenSlots, NeutralGroups) + "later").bytes(),
+    const PrefsRecord prefs = PrefsRecord::fromBytes(nameSlot("Title") + "Desc");
+    QCOMPARE(prefs.bytes(), nameSlot("Title") + "Desc" + zeros(210 - 16));
+    QCOMPARE(PrefsRecord::fromBytes(record(SevenSlots, NeutralGroups) + "later").bytes(),
              record(SevenSlots, NeutralGroups));
 }
 
+// Each switch ends up on exactly when its section's name is in the list.
 void TestRecords::appliesNameSlots_data()
 {
     QTest::addColumn<QByteArray>("names");
     QTest::addColumn<QStringList>("order");
-    QTest::addColumn<QList<bool>>(
-        "switches"); // No Reserve, Condition, Payment, Shipping, Thank You
 
     QTest::newRow("saved order with two switches")
-        << slot("Title") + slot("Description") + slot("No Reserve") + slot("Payment") +
-               blankSlots(10)
-        << QStringList{u"Title"_s, u"Description"_s, u"No Reserve"_s, u"Payment"_s}
-        << QList<bool>{true, false, true, false, false};
+        << nameSlot("Title") + nameSlot("Description") + nameSlot("No Reserve") +
+               nameSlot("Payment") + blankSlots(10)
+        << names("Title|Description|No Reserve|Payment");
     QTest::newRow("all seven") << SevenSlots
-                               << QStringList{u"Title"_s,     u"No Reserve"_s, u"Description"_s,
-                                              u"Condition"_s, u"Payment"_s,    u"Shipping"_s,
-                                              u"Thank You"_s}
-                               << QList<bool>{true, true, true, true, true};
+                               << names("Title|No Reserve|Description|Condition|Payment|Shipping|"
+                                        "Thank You");
     QTest::newRow("blank names between are skipped")
-        << blankSlots(3) + slot("Thank You") + blankSlots(4) + slot("Title") + blankSlots(5)
-        << QStringList{u"Thank You"_s, u"Title"_s} << QList<bool>{false, false, false, false, true};
+        << blankSlots(3) + nameSlot("Thank You") + blankSlots(4) + nameSlot("Title") + blankSlots(5)
+        << names("Thank You|Title");
     QTest::newRow("blanks around a name")
-        << QByteArray("  Shipping  ") + blankSlots(13) << QStringList{u"Shipping"_s}
-        << QList<bool>{false, false, false, true, false};
+        << QByteArray("  Shipping  ") + blankSlots(13) << names("Shipping");
     QTest::newRow("unknown name appended unchanged")
-        << slot("Gallery") + slot(" Extra  x") + blankSlots(12)
-        << QStringList{u"Gallery"_s, u"Extra  x"_s}
-        << QList<bool>{false, false, false, false, false};
+        << nameSlot("Gallery") + nameSlot(" Extra  x") + blankSlots(12)
+        << names("Gallery|Extra  x");
     QTest::newRow("other letter case is not a switch")
-        << slot("no reserve") + slot("CONDITION") + blankSlots(12)
-        << QStringList{u"no reserve"_s, u"CONDITION"_s}
-        << QList<bool>{false, false, false, false, false};
+        << nameSlot("no reserve") + nameSlot("CONDITION") + blankSlots(12)
+        << names("no reserve|CONDITION");
     QTest::newRow("switchable name twice is listed once")
-        << slot("Payment") + slot("Title") + slot("Payment") + blankSlots(11)
-        << QStringList{u"Payment"_s, u"Title"_s} << QList<bool>{false, false, true, false, false};
+        << nameSlot("Payment") + nameSlot("Title") + nameSlot("Payment") + blankSlots(11)
+        << names("Payment|Title");
     QTest::newRow("title twice is listed twice")
-        << slot("Title") + slot("Title") + blankSlots(12) << QStringList{u"Title"_s, u"Title"_s}
-        << QList<bool>{false, false, false, false, false};
+        << nameSlot("Title") + nameSlot("Title") + blankSlots(12) << names("Title|Title");
     QTest::newRow("tab and zero bytes are not blanks")
         << QByteArray("\tTitle      ") + zeros(12) + blankSlots(12)
-        << QStringList{u"\tTitle"_s, QString(12, QChar(0))}
-        << QList<bool>{false, false, false, false, false};
+        << QStringList{u"\tTitle"_s, QString(12, QChar(0))};
     QTest::newRow("windows-1252 name")
-        << QByteArray("Caf\xe9        ") + blankSlots(13) << QStringList{u"Caf\u00e9"_s}
-        << QList<bool>{false, false, false, false, false};
+        << QByteArray("Caf\xe9        ") + blankSlots(13) << QStringList{u"Caf\u00e9"_s};
 }
 
 void TestRecords::appliesNameSlots()
 {
     QFETCH(QByteArray, names);
     QFETCH(QStringList, order);
-    QFETCH(QList<bool>, switches);
     const ListingSettings settings = applied(record(names, NeutralGroups));
     QCOMPARE(settings.sectionOrder(), order);
-    const SectionId switchable[] = {SectionId::NoReserve, SectionId::Condition, SectionId::Payment,
-                                    SectionId::Shipping, SectionId::ThankYou};
-    for (int i = 0; i < 5; ++i) {
-        QCOMPARE(settings.isSwitchedOn(switchable[i]), switches[i]);
+    for (SectionId id : SwitchableSections) {
+        QCOMPARE(settings.isSwitchedOn(id), order.contains(listName(id)));
     }
 }
 
-void TestRecords::appliesSizes_data()
-{
-    QTest::addColumn<QByteArray>("sizes");
-    QTest::addColumn<QList<int>>("expected"); // Title, Description, Condition, Thank You,
-                                              // Shipping, Payment, No Reserve, header
-    QTest::newRow("all valid") << QByteArray("71234567") << QList<int>{7, 1, 2, 3, 4, 5, 6, 7};
-    QTest::newRow("all fallbacks") << zeros(8) << QList<int>{5, 3, 3, 4, 3, 3, 3, 1};
-    QTest::newRow("mixed") << QByteArray("1 2x3\0"
-                                         "94",
-                                         8)
-                           << QList<int>{1, 3, 2, 4, 3, 3, 3, 4};
-}
-
+// Title, Description, Condition, Thank You, Shipping, Payment, No Reserve, header.
 void TestRecords::appliesSizes()
 {
-    QFETCH(QByteArray, sizes);
-    QFETCH(QList<int>, expected);
-    const ListingSettings settings = applied(record(SevenSlots, QByteArray("SLL1LLLLLL") + sizes));
-    const SectionId order[] = {SectionId::Title,    SectionId::Description, SectionId::Condition,
-                               SectionId::ThankYou, SectionId::Shipping,    SectionId::Payment,
-                               SectionId::NoReserve};
+    const ListingSettings settings =
+        applied(record(SevenSlots, QByteArray("SLL1LLLLLL") + QByteArray("71234567")));
     for (int i = 0; i < 7; ++i) {
-        QCOMPARE(settings.style(order[i]).fontSize, std::optional<int>(expected[i]));
+        QCOMPARE(settings.style(SizeOrder[i]).fontSize, std::optional<int>(i == 0 ? 7 : i));
     }
-    QCOMPARE(settings.headerSize(), std::optional<int>(expected[7]));
+    QCOMPARE(settings.headerSize(), std::optional<int>(7));
 }
 
 void TestRecords::fallbackSizes_data()
@@ -309,19 +245,11 @@ void TestRecords::fallbackSizes_data()
 void TestRecords::fallbackSizes()
 {
     QFETCH(char, byte);
-    const struct
-    {
-        SectionId section;
-        qsizetype offset;
-        int fallback;
-    } groups[] = {{SectionId::Title, 178, 5},     {SectionId::Description, 179, 3},
-                  {SectionId::Condition, 180, 3}, {SectionId::ThankYou, 181, 4},
-                  {SectionId::Shipping, 182, 3},  {SectionId::Payment, 183, 3},
-                  {SectionId::NoReserve, 184, 3}};
+    const int fallbacks[] = {5, 3, 3, 4, 3, 3, 3}; // in the order of the size bytes
     const QByteArray base = record(SevenSlots, QByteArray("SLL1LLLLLL") + "77777777");
-    for (const auto &group : groups) {
-        const ListingSettings settings = applied(withByte(base, group.offset, byte));
-        QCOMPARE(settings.style(group.section).fontSize, std::optional<int>(group.fallback));
+    for (int i = 0; i < 7; ++i) {
+        const ListingSettings settings = applied(withByte(base, 178 + i, byte));
+        QCOMPARE(settings.style(SizeOrder[i]).fontSize, std::optional<int>(fallbacks[i]));
         QCOMPARE(settings.headerSize(), std::optional<int>(7));
     }
     QCOMPARE(applied(withByte(base, 185, byte)).headerSize(), std::optional<int>(1));
@@ -359,7 +287,7 @@ void TestRecords::invalidGroupBytesLeaveTheMarks()
     // Every group byte names the state the settings are in, except the one under test.
     const QByteArray bytes =
         withByte(record(SevenSlots, QByteArray("FRL4LLLLLL") + "53343331"), offset, byte);
-    applyPrefs(recordOf(bytes), settings);
+    applyPrefs(PrefsRecord::fromBytes(bytes), settings);
 
     QCOMPARE(settings.headerLook(),
              offset == 168 && changes ? HeaderLook::SolidBar : HeaderLook::FolderTab);
@@ -384,71 +312,18 @@ void TestRecords::appliesAlignments()
     QCOMPARE(settings.style(SectionId::NoReserve).alignment, Alignment::Centered);
 }
 
-void TestRecords::roundTripsThroughTheRecord()
-{
-    ListingSettings settings;
-    settings.appendRestoredName(u"Description"_s);
-    settings.setSwitch(SectionId::ThankYou, true);
-    settings.appendRestoredName(u"Title"_s);
-    settings.setSwitch(SectionId::Shipping, true);
-    settings.setHeaderLook(HeaderLook::FolderTab);
-    settings.setHeaderAlign(HeaderAlign::Center);
-    settings.setFontFamily(FontFamily::LucidaSans);
-    for (SectionId id : AllSections) {
-        settings.setCentered(id, id == SectionId::Shipping || id == SectionId::Title);
-        settings.setFontSize(id, 1 + static_cast<int>(id));
-    }
-    settings.setHeaderSize(2);
-
-    PrefsRecord prefs;
-    fillPrefs(prefs, settings);
-    ListingSettings back;
-    applyPrefs(PrefsRecord::fromBytes(prefs.bytes()), back);
-    QCOMPARE(back, settings);
-}
-
 void TestRecords::colourRecordIsByteExact()
 {
     ColorSet colors;
-    const char *const names[] = {"000000", "111111", "222222", "333333", "444444", "555555",
-                                 "666666", "777777", "888888", "999999", "AAAAAA", "BBBBBB",
-                                 "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF"};
     QByteArray expected;
     for (int k = 0; k < 16; ++k) {
-        colors.setSlot(static_cast<ColorSlotId>(k), QString::fromLatin1(names[k]));
-        expected += names[k];
+        const QByteArray field(6, "0123456789ABCDEF"[k]);
+        colors.setSlot(static_cast<ColorSlotId>(k), QString::fromLatin1(field));
+        expected += field;
     }
     QCOMPARE(colorRecord(colors), expected);
     QCOMPARE(colorSetFromRecord(expected), colors);
     QCOMPARE(colorSetFromRecord(expected + "later bytes"), colors);
-    // Slot 8 is the header background, at bytes 48 to 53.
-    QCOMPARE(colorSetFromRecord(expected).slot(ColorSlotId::HeaderBackground).text(), u"888888"_s);
-}
-
-void TestRecords::colourRecordFillsMissingSlotsFromTheDefaults_data()
-{
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("slotsFromFile");
-
-    QTest::newRow("absent or empty") << 0 << 0;
-    QTest::newRow("half a slot") << 3 << 0;
-    QTest::newRow("one slot") << 6 << 1;
-    QTest::newRow("ten names and a part") << 64 << 10;
-    QTest::newRow("one byte short") << 95 << 15;
-    QTest::newRow("whole") << 96 << 16;
-}
-
-void TestRecords::colourRecordFillsMissingSlotsFromTheDefaults()
-{
-    QFETCH(int, length);
-    QFETCH(int, slotsFromFile);
-    const QByteArray file = QByteArray("0A0B0C").repeated(16).left(length);
-    const ColorSet colors = colorSetFromRecord(file);
-    const ColorSet defaults = defaultColorSet();
-    for (int k = 0; k < 16; ++k) {
-        const auto id = static_cast<ColorSlotId>(k);
-        QCOMPARE(colors.slot(id), k < slotsFromFile ? ColorSlot(u"0A0B0C"_s) : defaults.slot(id));
-    }
 }
 
 void TestRecords::colourRecordCutsAndPadsSlots()

@@ -1,8 +1,6 @@
+#include "../testsupport.h"
 #include "datafolder.h"
 #include "startup.h"
-#include "styleitems.h"
-
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -10,24 +8,6 @@ namespace {
 
 const QString TextFiles[] = {u"NoReserve.dat"_s, u"ebayid.dat"_s, u"thankyou.dat"_s,
                              u"shipping.dat"_s, u"payment.dat"_s};
-
-// The marks of a freshly created window: only Solid Bar, Left Justified and Arial.
-QStringList markedItems(const ListingSettings &settings)
-{
-    QStringList names;
-    for (const StyleItem &item : styleItems()) {
-        if (isMarked(settings, item)) {
-            names.append(item.name);
-        }
-    }
-    return names;
-}
-
-QByteArray slot(const char *name)
-{
-    QByteArray field(name);
-    return field + QByteArray(12 - field.size(), ' ');
-}
 
 } // namespace
 
@@ -41,8 +21,7 @@ private slots:
     void readsTheTextFiles();
     void firstRunPath_data();
     void firstRunPath();
-    void savedPathRestoresOrderAndSwitches();
-    void savedPathAppliesStyles();
+    void savedPath();
     void shortPrefsReadAsZeroPadded();
     void readsColoursWithDefaultsForMissingSlots_data();
     void readsColoursWithDefaultsForMissingSlots();
@@ -52,8 +31,7 @@ private slots:
     void failsOnUnreadableRecordFile_data();
     void failsOnUnreadableRecordFile();
     void undoesCreatedRecordFilesWhenCreationFails();
-    void findsTheNoReserveFileInAnyLetterCase_data();
-    void findsTheNoReserveFileInAnyLetterCase();
+    void prefersTheNoReserveSpellingItReads();
 };
 
 void TestStartup::programFolder_data()
@@ -132,8 +110,7 @@ void TestStartup::firstRunPath()
 
     const ListingSettings &s = session.settings;
     QCOMPARE(s.sectionOrder(),
-             (QStringList{u"Title"_s, u"No Reserve"_s, u"Description"_s, u"Condition"_s,
-                          u"Payment"_s, u"Shipping"_s, u"Thank You"_s}));
+             names("Title|No Reserve|Description|Condition|Payment|Shipping|Thank You"));
     for (SectionId id : SwitchableSections) {
         QVERIFY(s.isSwitchedOn(id));
     }
@@ -148,33 +125,14 @@ void TestStartup::firstRunPath()
     }
 }
 
-void TestStartup::savedPathRestoresOrderAndSwitches()
+// The saved order and every style byte reach the settings; the record is kept as read.
+void TestStartup::savedPath()
 {
     DataFolder folder;
     folder.writeTexts();
-    const QByteArray names = slot("Title") + slot("Description") + slot("No Reserve") +
-                             slot("Payment") + QByteArray(120, ' ');
-    folder.write(u"prefs.dat"_s, names + "SLL1LLLLLL53343331" + QByteArray(24, '\0'));
-
-    Session session;
-    QCOMPARE(startup(session, folder.path()), std::nullopt);
-    const ListingSettings &s = session.settings;
-    QCOMPARE(s.sectionOrder(),
-             (QStringList{u"Title"_s, u"Description"_s, u"No Reserve"_s, u"Payment"_s}));
-    QVERIFY(s.isSwitchedOn(SectionId::NoReserve));
-    QVERIFY(s.isSwitchedOn(SectionId::Payment));
-    QVERIFY(!s.isSwitchedOn(SectionId::Shipping));
-    QVERIFY(!s.isSwitchedOn(SectionId::Condition));
-    QVERIFY(!s.isSwitchedOn(SectionId::ThankYou));
-}
-
-void TestStartup::savedPathAppliesStyles()
-{
-    DataFolder folder;
-    folder.writeTexts();
-    const QByteArray reserved(24, 'r');
-    const QByteArray bytes =
-        slot("Title") + QByteArray(156, ' ') + "FCC6LCLLCL" + QByteArray("1234567\0", 8) + reserved;
+    const QByteArray bytes = nameSlot("Title") + nameSlot("Description") + nameSlot("No Reserve") +
+                             nameSlot("Payment") + QByteArray(120, ' ') + "FCC6LCLLCL" +
+                             QByteArray("1234567\0", 8) + QByteArray(24, 'r');
     QCOMPARE(bytes.size(), 210);
     folder.write(u"prefs.dat"_s, bytes);
 
@@ -182,24 +140,26 @@ void TestStartup::savedPathAppliesStyles()
     QCOMPARE(startup(session, folder.path()), std::nullopt);
     QCOMPARE(session.prefs.bytes(), bytes);
     const ListingSettings &s = session.settings;
-    QCOMPARE(
-        markedItems(s),
-        (QStringList{u"foldertab"_s, u"headercenter"_s, u"fontlucidaconsole"_s, u"titlsize1"_s,
-                     u"descsize2"_s, u"condsize3"_s, u"thnksize4"_s, u"shipsize5"_s, u"pmntsize6"_s,
-                     u"rsrvsize7"_s, u"hedrsize1"_s, u"titlcent"_s, u"rsrvleft"_s, u"desccent"_s,
-                     u"condleft"_s, u"thnkcent"_s, u"shipleft"_s, u"pmntleft"_s}));
+    QCOMPARE(s.sectionOrder(), names("Title|Description|No Reserve|Payment"));
+    for (SectionId id : SwitchableSections) {
+        QCOMPARE(s.isSwitchedOn(id), id == SectionId::NoReserve || id == SectionId::Payment);
+    }
+    QCOMPARE(markedItems(s),
+             names("foldertab|headercenter|fontlucidaconsole|titlsize1|descsize2|condsize3|"
+                   "thnksize4|shipsize5|pmntsize6|rsrvsize7|hedrsize1|titlcent|rsrvleft|desccent|"
+                   "condleft|thnkcent|shipleft|pmntleft"));
 }
 
 void TestStartup::shortPrefsReadAsZeroPadded()
 {
     DataFolder folder;
     folder.writeTexts();
-    folder.write(u"prefs.dat"_s, slot("Description") + slot("Thank You"));
+    folder.write(u"prefs.dat"_s, nameSlot("Description") + nameSlot("Thank You"));
 
     Session session;
     QCOMPARE(startup(session, folder.path()), std::nullopt);
     QCOMPARE(session.prefs.bytes(),
-             slot("Description") + slot("Thank You") + QByteArray(186, '\0'));
+             nameSlot("Description") + nameSlot("Thank You") + QByteArray(186, '\0'));
     // The padding's zero bytes are not blanks: each empty slot is a name of twelve zero bytes.
     QStringList expected{u"Description"_s, u"Thank You"_s};
     for (int i = 2; i < 14; ++i) {
@@ -220,7 +180,9 @@ void TestStartup::readsColoursWithDefaultsForMissingSlots_data()
     const QByteArray whole = QByteArray("336600").repeated(16);
     QTest::newRow("absent") << false << QByteArray() << 0;
     QTest::newRow("empty") << true << QByteArray() << 0;
+    QTest::newRow("half a slot") << true << whole.left(3) << 0;
     QTest::newRow("five names") << true << whole.left(30) << 5;
+    QTest::newRow("one byte short") << true << whole.left(95) << 15;
     QTest::newRow("whole with later bytes") << true << whole + "extra" << 16;
 }
 
@@ -342,32 +304,17 @@ void TestStartup::undoesCreatedRecordFilesWhenCreationFails()
 #endif
 }
 
-void TestStartup::findsTheNoReserveFileInAnyLetterCase_data()
+// Any letter case is found (the saving tests read each spelling); with two spellings present
+// the one the reader names wins.
+void TestStartup::prefersTheNoReserveSpellingItReads()
 {
-    QTest::addColumn<QStringList>("present");
-    QTest::addColumn<QString>("found");
-
-    QTest::newRow("as read") << QStringList{u"NoReserve.dat"_s} << u"NoReserve.dat"_s;
-    QTest::newRow("as written") << QStringList{u"noreserve.dat"_s} << u"noreserve.dat"_s;
-    QTest::newRow("any other case") << QStringList{u"NORESERVE.Dat"_s} << u"NORESERVE.Dat"_s;
-    QTest::newRow("read spelling wins")
-        << QStringList{u"noreserve.dat"_s, u"NoReserve.dat"_s} << u"NoReserve.dat"_s;
-}
-
-void TestStartup::findsTheNoReserveFileInAnyLetterCase()
-{
-    QFETCH(QStringList, present);
-    QFETCH(QString, found);
     DataFolder folder;
     folder.writeTexts();
-    QFile::remove(folder.file(u"NoReserve.dat"_s));
-    for (const QString &name : present) {
-        folder.write(name, (name + u"\r\n"_s).toLatin1());
-    }
+    folder.write(u"noreserve.dat"_s, "written spelling\r\n");
     Session session;
     QCOMPARE(startup(session, folder.path()), std::nullopt);
-    QCOMPARE(session.noReserveFileName, found);
-    QCOMPARE(session.settings.text(TextField::NoReserve), found);
+    QCOMPARE(session.noReserveFileName, u"NoReserve.dat"_s);
+    QCOMPARE(session.settings.text(TextField::NoReserve), u"No reserve!"_s);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

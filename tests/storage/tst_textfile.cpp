@@ -1,4 +1,4 @@
-#include "failingdevice.h"
+#include "../faildevice.h"
 #include "textfile.h"
 
 #include <QBuffer>
@@ -10,20 +10,11 @@ Q_DECLARE_METATYPE(ReadStatus)
 
 namespace {
 
-TextRead readOneLine(const QByteArray &bytes, qint64 limit = MaxTextFileBytes)
+TextRead readBytes(QByteArray bytes, bool multiLine, qint64 limit = MaxTextFileBytes)
 {
-    QByteArray copy = bytes;
-    QBuffer buffer(&copy);
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    return readOneLineText(buffer, limit);
-}
-
-TextRead readMultiLine(const QByteArray &bytes, qint64 limit = MaxTextFileBytes)
-{
-    QByteArray copy = bytes;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    return readMultiLineText(buffer, limit);
+    return multiLine ? readMultiLineText(buffer, limit) : readOneLineText(buffer, limit);
 }
 
 } // namespace
@@ -33,8 +24,6 @@ class TestTextFile : public QObject
     Q_OBJECT
 
 private slots:
-    void splitsLines_data();
-    void splitsLines();
     void readsTheFirstLineOnly_data();
     void readsTheFirstLineOnly();
     void joinsAndTrimsMultiLineFiles_data();
@@ -42,34 +31,9 @@ private slots:
     void refusesEmptyAndOversizedFiles_data();
     void refusesEmptyAndOversizedFiles();
     void reportsDeviceFailures();
-    void oneLineReaderStopsAtTheLineEnd();
     void writesTextAndOneLineEnd_data();
     void writesTextAndOneLineEnd();
 };
-
-void TestTextFile::splitsLines_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("lines");
-
-    QTest::newRow("nothing") << u""_s << QStringList();
-    QTest::newRow("no line end") << u"a"_s << QStringList{u"a"_s};
-    QTest::newRow("final CR LF starts no line") << u"a\r\n"_s << QStringList{u"a"_s};
-    QTest::newRow("CR LF between") << u"a\r\nb"_s << QStringList{u"a"_s, u"b"_s};
-    QTest::newRow("lone CR ends a line") << u"a\rb\r"_s << QStringList{u"a"_s, u"b"_s};
-    QTest::newRow("lone LF stays") << u"a\nb\r\n"_s << QStringList{u"a\nb"_s};
-    QTest::newRow("LF CR is LF then a line end") << u"a\n\rb"_s << QStringList{u"a\n"_s, u"b"_s};
-    QTest::newRow("CR CR LF is two lines") << u"a\r\r\n"_s << QStringList{u"a"_s, u""_s};
-    QTest::newRow("empty lines kept")
-        << u"\r\n\r\nx\r\n\r\n"_s << QStringList{u""_s, u""_s, u"x"_s, u""_s};
-}
-
-void TestTextFile::splitsLines()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, lines);
-    QCOMPARE(splitLines(text), lines);
-}
 
 void TestTextFile::readsTheFirstLineOnly_data()
 {
@@ -93,7 +57,7 @@ void TestTextFile::readsTheFirstLineOnly()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, line);
-    const TextRead read = readOneLine(bytes);
+    const TextRead read = readBytes(bytes, false);
     QCOMPARE(read.status, ReadStatus::Ok);
     QCOMPARE(read.text, line);
 }
@@ -120,6 +84,10 @@ void TestTextFile::joinsAndTrimsMultiLineFiles_data()
     QTest::newRow("a blank first line starts the text")
         << QByteArray("   \r\nb\r\n") << u"   \rb"_s << u"\r\nb"_s;
     QTest::newRow("lone CR is a line end") << QByteArray("a\rb") << u"a\rb"_s << u"a\r\nb"_s;
+    QTest::newRow("LF CR is LF then a line end")
+        << QByteArray("a\n\rb") << u"a\n\rb"_s << u"a\n\r\nb"_s;
+    QTest::newRow("CR CR LF is two lines")
+        << QByteArray("a\r\r\nb") << u"a\r\rb"_s << u"a\r\n\r\nb"_s;
     QTest::newRow("lone LF stays in the line")
         << QByteArray("a\nb\r\nc") << u"a\nb\rc"_s << u"a\nb\r\nc"_s;
     QTest::newRow("tabs are not blanks") << QByteArray("\ta\t\r\n") << u"\ta\t"_s << u"\ta\t"_s;
@@ -131,7 +99,7 @@ void TestTextFile::joinsAndTrimsMultiLineFiles()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, loaded);
     QFETCH(QString, box);
-    const TextRead read = readMultiLine(bytes);
+    const TextRead read = readBytes(bytes, true);
     QCOMPARE(read.status, ReadStatus::Ok);
     QCOMPARE(read.text, loaded);
     QCOMPARE(multiLineBoxText(read.text), box);
@@ -161,8 +129,8 @@ void TestTextFile::refusesEmptyAndOversizedFiles()
     QFETCH(qint64, limit);
     QFETCH(ReadStatus, oneLine);
     QFETCH(ReadStatus, multiLine);
-    QCOMPARE(readOneLine(bytes, limit).status, oneLine);
-    QCOMPARE(readMultiLine(bytes, limit).status, multiLine);
+    QCOMPARE(readBytes(bytes, false, limit).status, oneLine);
+    QCOMPARE(readBytes(bytes, true, limit).status, multiLine);
 }
 
 void TestTextFile::reportsDeviceFailures()
@@ -176,16 +144,11 @@ void TestTextFile::reportsDeviceFailures()
     const TextRead read = readMultiLineText(many);
     QCOMPARE(read.status, ReadStatus::DeviceError);
     QVERIFY(read.text.isEmpty());
-}
 
-void TestTextFile::oneLineReaderStopsAtTheLineEnd()
-{
-    // A device that would fail past the first line: the reader must never get there.
-    FailingDevice device("line\r\nand a tail that is never read", 6);
-    device.open(QIODevice::ReadOnly);
-    const TextRead read = readOneLineText(device);
-    QCOMPARE(read.status, ReadStatus::Ok);
-    QCOMPARE(read.text, u"line"_s);
+    // The one-line reader never reads past its line, where this device would fail.
+    FailingDevice tail("line\r\nand a tail that is never read", 6);
+    tail.open(QIODevice::ReadOnly);
+    QCOMPARE(readOneLineText(tail).text, u"line"_s);
 }
 
 void TestTextFile::writesTextAndOneLineEnd_data()
