@@ -22,7 +22,7 @@ constexpr std::array<SectionBytes, 7> Sections{{
     {SectionId::Title, 176, 178, 5},
     {SectionId::Description, 170, 179, 3},
     {SectionId::Condition, 172, 180, 3},
-    {SectionId::ThankYou, 173, 181, 3},
+    {SectionId::ThankYou, 173, 181, 4},
     {SectionId::Shipping, 174, 182, 3},
     {SectionId::Payment, 175, 183, 3},
     {SectionId::NoReserve, 177, 184, 3},

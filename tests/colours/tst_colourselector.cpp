@@ -215,6 +215,7 @@ void TestColourSelector::swatches_data()
     // Column n div 12, row n mod 12; 120 + 240 per step and 220 twips square is 8 + 16 per
     // step and 15 pixels. The click table pins the colours of more swatches.
     QTest::newRow("0") << 0 << rgb(0x00, 0x00, 0x00) << QRect(8, 8, 15, 15);
+    QTest::newRow("3") << 3 << rgb(0x99, 0x00, 0x00) << QRect(8, 56, 15, 15);
     QTest::newRow("11 ends the first column")
         << 11 << rgb(0xFF, 0x33, 0x00) << QRect(8, 184, 15, 15);
     QTest::newRow("12 starts the second") << 12 << rgb(0x00, 0x66, 0x00) << QRect(24, 8, 15, 15);
