@@ -274,10 +274,10 @@ void MainWindow::buildControls()
         addLogo(caption, 12);
     }
 
-    for (const TextBoxSpec &spec : TextBoxes) {
-        TextBox box{spec.field};
+    for (const TextBoxSpec &entry : TextBoxes) {
+        TextBox box{entry.field};
         QWidget *widget = nullptr;
-        if (spec.multiLine) {
+        if (entry.multiLine) {
             box.multi = new SelectingTextEdit(client);
             box.multi->setTabChangesFocus(true);
             box.multi->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -286,10 +286,10 @@ void MainWindow::buildControls()
             box.multi->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             widget = box.multi;
         } else {
-            box.line = spec.selectsOnFocus ? new SelectingLineEdit(client) : new QLineEdit(client);
+            box.line = entry.selectsOnFocus ? new SelectingLineEdit(client) : new QLineEdit(client);
             widget = box.line;
         }
-        widget->setObjectName(spec.name.toString());
+        widget->setObjectName(entry.name.toString());
         m_textBoxes.push_back(box);
     }
     // The description is shown centred; the page follows its own alignment setting.
@@ -311,10 +311,10 @@ void MainWindow::buildControls()
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->viewport()->installEventFilter(this);
 
-    for (const SwitchSpec &spec : Switches) {
-        auto *box = new WrappingCheckBox(spec.caption.toString(), client);
-        box->setObjectName(spec.name.toString());
-        m_switches.push_back({spec.section, box});
+    for (const SwitchSpec &entry : Switches) {
+        auto *box = new WrappingCheckBox(entry.caption.toString(), client);
+        box->setObjectName(entry.name.toString());
+        m_switches.push_back({entry.section, box});
     }
     for (const Caption &caption : ButtonCaptions) {
         auto *button = new QPushButton(caption.text.toString(), client);
