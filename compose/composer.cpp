@@ -9,6 +9,7 @@
 #include "session.h"
 #include "startup.h"
 #include "textfile.h"
+#include "textrules.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -259,26 +260,6 @@ int runBatch(const QString &csvPath, const QString &outputDir, bool check,
 }
 
 } // namespace
-
-QString normalizeLineBreaks(QStringView text)
-{
-    QString result;
-    result.reserve(text.size() + text.size() / 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\r') {
-            if (i + 1 < text.size() && text[i + 1] == u'\n') {
-                ++i;
-            }
-            result += u"\r\n";
-        } else if (c == u'\n') {
-            result += u"\r\n";
-        } else {
-            result += c;
-        }
-    }
-    return result;
-}
 
 int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &out, QIODevice &err,
         const Streams &streams)

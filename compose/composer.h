@@ -29,7 +29,4 @@ struct Streams
 int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &out, QIODevice &err,
         const Streams &streams = {});
 
-// Each line break (CR LF, a lone LF, a lone CR) becomes one CR LF, the break of a text box.
-QString normalizeLineBreaks(QStringView text);
-
 } // namespace Composer

@@ -23,3 +23,23 @@ QString leftCodePoints(const QString &text, qsizetype maxCodePoints)
     }
     return text.left(units);
 }
+
+QString normalizeLineBreaks(QStringView text)
+{
+    QString result;
+    result.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n') {
+                ++i;
+            }
+            result += u"\r\n";
+        } else if (c == u'\n') {
+            result += u"\r\n";
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}

@@ -11,6 +11,10 @@ inline QString trimBlanks(QStringView text)
     return blankTrimmed(text).toString();
 }
 
+// The text with each line break (CR LF, a lone LF, a lone CR) made the CR LF of a text box, as
+// typed text has it; for texts that come from files and spreadsheets.
+QString normalizeLineBreaks(QStringView text);
+
 // The first maxCodePoints characters of a text, counted in Unicode code points, so that a
 // character outside the Basic Multilingual Plane is never split in half.
 QString leftCodePoints(const QString &text, qsizetype maxCodePoints);

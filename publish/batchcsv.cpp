@@ -1,5 +1,7 @@
 #include "batchcsv.h"
 
+#include "textrules.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
@@ -110,28 +112,6 @@ bool isLineBreak(char c)
     return c == '\r' || c == '\n';
 }
 
-// Each line break in a field (CR LF, a lone LF, a lone CR) becomes the CR LF of a text box.
-QByteArray withCrLfBreaks(QByteArrayView field)
-{
-    const auto *begin = field.begin();
-    const auto *end = field.end();
-    const auto *breakAt = std::find_if(begin, end, isLineBreak);
-    if (breakAt == end) {
-        return field.toByteArray();
-    }
-    QByteArray out;
-    out.reserve(field.size() + field.size() / 16 + 2);
-    const auto *from = begin;
-    while (breakAt != end) {
-        out.append(from, breakAt - from);
-        out.append("\r\n", 2);
-        from = breakAt + ((*breakAt == '\r' && breakAt + 1 != end && breakAt[1] == '\n') ? 2 : 1);
-        breakAt = std::find_if(from, end, isLineBreak);
-    }
-    out.append(from, end - from);
-    return out;
-}
-
 // The separator is the first comma or semicolon of the header that stands outside quotes;
 // a header of one column has none, and then the comma serves.
 char headerSeparator(QByteArrayView text)
@@ -154,12 +134,13 @@ char headerSeparator(QByteArrayView text)
     return ',';
 }
 
-// A field's text. QString::fromUtf8 would drop a U+FEFF at the start of every field as if it
-// were a byte-order mark, but only the file's first bytes can be one.
+// A field's text, its line breaks made those of a text box. QString::fromUtf8 would drop a U+FEFF
+// at the start of every field as if it were a byte-order mark, but only the file's first bytes can
+// be one.
 QString fieldText(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(bytes);
+    return normalizeLineBreaks(QString(decoder.decode(bytes)));
 }
 
 int noSpaces(unsigned char)
@@ -332,7 +313,7 @@ void BatchReader::field(QByteArrayView bytes)
         }
         const Column column = m_columns[index];
         if (column != Column::Ignored) {
-            m_fields[static_cast<size_t>(column)] = withCrLfBreaks(bytes);
+            m_fields[static_cast<size_t>(column)] = bytes.toByteArray();
         }
     }
     m_fieldLine = m_line;

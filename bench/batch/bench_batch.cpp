@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "ratioreporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <iostream>
@@ -207,36 +209,6 @@ BENCHMARK(BM_ParseAndCompose)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 BENCHMARK(BM_Batch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_BatchChecked)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            m_seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatios() const
-    {
-        const auto base = m_seconds.find("BM_DirectWrite");
-        if (base == m_seconds.end()) {
-            return;
-        }
-        for (const auto &[name, time] : m_seconds) {
-            if (name != base->first) {
-                std::cout << "ratio " << name << " / BM_DirectWrite = " << time / base->second
-                          << '\n';
-            }
-        }
-        std::cout << "goal: BM_Batch / BM_DirectWrite at most 2.0\n";
-    }
-
-private:
-    std::map<std::string, double> m_seconds;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -257,7 +229,8 @@ int main(int argc, char **argv)
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    reporter.printRatiosTo("BM_DirectWrite");
+    std::cout << "goal: BM_Batch / BM_DirectWrite at most 2.0\n";
     benchmark::Shutdown();
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "ratioreporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <iostream>
@@ -112,34 +114,6 @@ BENCHMARK(BM_RenderAndWrite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RenderAndWriteOutsideCodePage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // Keeps each benchmark's time per iteration so the ratios can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            m_seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatios() const
-    {
-        const auto base = m_seconds.find("BM_WriteSameBytesInOneCall/min_time:2.000");
-        if (base == m_seconds.end()) {
-            return;
-        }
-        for (const auto &[name, time] : m_seconds) {
-            if (name != base->first) {
-                std::cout << "ratio " << name << " / " << base->first << " = "
-                          << time / base->second << '\n';
-            }
-        }
-    }
-
-private:
-    std::map<std::string, double> m_seconds;
-};
 
 } // namespace
 
@@ -148,7 +122,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    reporter.printRatiosTo("BM_WriteSameBytesInOneCall");
     benchmark::Shutdown();
     return 0;
 }

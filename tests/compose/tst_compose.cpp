@@ -3,6 +3,7 @@
 #include "datafolder.h"
 #include "defaultcolours.h"
 #include "pagewriter.h"
+#include "textrules.h"
 
 #include <QProcess>
 #include <QTest>
@@ -91,7 +92,7 @@ void TestCompose::normalizesLineBreaks()
 {
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(Composer::normalizeLineBreaks(text), expected);
+    QCOMPARE(normalizeLineBreaks(text), expected);
 }
 
 void TestCompose::badUsage_data()
