@@ -1,0 +1,144 @@
+#pragma once
+
+// Cases as data: every kind of case is a folder under tests/data holding one folder a case,
+// and each runner lists those folders as the rows of one data-driven test. A case keeps its
+// inputs and its expected bytes as files, so a new case is a new folder.
+
+#include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+inline QString testData(const QString &relative)
+{
+    return QStringLiteral(TAVRIN_TEST_DATA_DIR "/") + relative;
+}
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QStringList fileLines(const QString &path)
+{
+    QStringList lines = QString::fromUtf8(fileBytes(path)).split(u'\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+// Adds one row named after each case folder of a kind, with the folder's path as "dir".
+inline void addCaseRows(const QString &kind)
+{
+    QTest::addColumn<QString>("dir");
+    const QDir root(testData(kind));
+    const QStringList cases = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    if (cases.isEmpty()) {
+        qFatal("no cases under %s", qPrintable(root.path()));
+    }
+    for (const QString &name : cases) {
+        QTest::newRow(qPrintable(name)) << root.filePath(name);
+    }
+}
+
+// Escapes let a one-line case file hold any text: \r \n \t \\, \s for a blank that must not
+// be lost at a line's end, and \u{HEX} for any code point.
+inline QString unescape(QStringView text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const QChar c = text[++i];
+        if (c == u'r') {
+            out += u'\r';
+        } else if (c == u'n') {
+            out += u'\n';
+        } else if (c == u't') {
+            out += u'\t';
+        } else if (c == u's') {
+            out += u' ';
+        } else if (c == u'u' && i + 1 < text.size() && text[i + 1] == u'{') {
+            const qsizetype end = text.indexOf(u'}', i);
+            const char32_t code = text.sliced(i + 2, end - i - 2).toUInt(nullptr, 16);
+            out += QString::fromUcs4(&code, 1);
+            i = end;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Copies the files under from into to, keeping sub-folders.
+inline void copyTree(const QString &from, const QString &to)
+{
+    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + u'/' + QDir(from).relativeFilePath(source);
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::remove(target);
+        QVERIFY2(QFile::copy(source, target), qPrintable(target));
+        QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+}
+
+// A fresh program folder for a case: the shipped data files, then the case's own "folder"
+// over them; a case with a file "bare" starts from its own files alone.
+class CaseFolder
+{
+public:
+    explicit CaseFolder(const QString &caseDir)
+    {
+        if (!QFileInfo::exists(caseDir + QStringLiteral("/bare"))) {
+            copyTree(QStringLiteral(TAVRIN_DEFAULTS_DIR), m_dir.path());
+        }
+        if (QFileInfo::exists(caseDir + QStringLiteral("/folder"))) {
+            copyTree(caseDir + QStringLiteral("/folder"), m_dir.path());
+        }
+    }
+    // With the trailing "/", as the program folder always is.
+    QString path() const { return m_dir.path() + u'/'; }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Every file under expected must be in actual with the same bytes; "NAME.absent" says that
+// NAME must not be there. A difference names the file and shows where it starts.
+inline void compareTree(const QString &expected, const QString &actual)
+{
+    QDirIterator it(expected, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString relative = QDir(expected).relativeFilePath(it.next());
+        if (relative.endsWith(QStringLiteral(".absent"))) {
+            const QString name = relative.chopped(7);
+            QVERIFY2(!QFileInfo::exists(actual + u'/' + name),
+                     qPrintable(name + QStringLiteral(" exists")));
+            continue;
+        }
+        const QByteArray want = fileBytes(it.filePath());
+        const QByteArray got = fileBytes(actual + u'/' + relative);
+        qsizetype at = 0;
+        while (at < want.size() && at < got.size() && want[at] == got[at]) {
+            ++at;
+        }
+        if (at < want.size() || at < got.size()) {
+            const QByteArray message =
+                relative.toUtf8() + " differs at byte " + QByteArray::number(at) + ": got \"" +
+                got.mid(at, 60).toPercentEncoding(" <>=\"/#;:,.()'") + "\", expected \"" +
+                want.mid(at, 60).toPercentEncoding(" <>=\"/#;:,.()'") + "\"";
+            QFAIL(message.constData());
+        }
+    }
+}
