@@ -18,15 +18,24 @@ bool writeAll(QIODevice &device, QByteArrayView bytes)
 
 WriteResult replaceFile(const QString &path, QByteArrayView bytes)
 {
+    return replaceFile(path, [bytes](QFileDevice &out) -> std::optional<QString> {
+        if (writeAll(out, bytes)) {
+            return std::nullopt;
+        }
+        return out.errorString();
+    });
+}
+
+WriteResult replaceFile(const QString &path, const ContentWriter &write)
+{
     const QString shown = QDir::toNativeSeparators(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return WriteResult::failure(shown, file.errorString());
     }
-    if (!writeAll(file, bytes)) {
-        const QString reason = file.errorString();
+    if (const std::optional<QString> reason = write(file)) {
         file.cancelWriting();
-        return WriteResult::failure(shown, reason);
+        return WriteResult::failure(shown, *reason);
     }
     if (!file.commit()) {
         return WriteResult::failure(shown, file.errorString());

@@ -4,6 +4,11 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
+class QFileDevice;
+
 // The outcome of writing a file: success, or the native path and the system's reason.
 struct WriteResult
 {
@@ -25,3 +30,8 @@ bool writeAll(QIODevice &device, QByteArrayView bytes);
 // Replaces the file at path with exactly these bytes, atomically: the new content appears
 // whole or not at all, and an earlier file at that path survives any failure.
 WriteResult replaceFile(const QString &path, QByteArrayView bytes);
+
+// The same for content that a writer produces: write fills the new file and returns the reason
+// when it could not; only then is the earlier file kept and that reason reported.
+using ContentWriter = std::function<std::optional<QString>(QFileDevice &out)>;
+WriteResult replaceFile(const QString &path, const ContentWriter &write);

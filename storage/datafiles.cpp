@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -32,8 +31,27 @@ QString reasonFor(ReadStatus status, const QFile &file)
     return file.errorString();
 }
 
-template<typename Read>
-TextFileRead readTextFile(const QString &folder, const QString &name, Read read)
+} // namespace
+
+QString FileError::message() const
+{
+    if (fileName.isEmpty()) {
+        return reason;
+    }
+    return u"The file \"%1\" in the folder \"%2\" could not be used: %3."_s.arg(
+        fileName, QDir::toNativeSeparators(folder), reason);
+}
+
+QString textFileName(const Session &session, const TextFileEntry &entry)
+{
+    if (entry.field != TextField::NoReserve) {
+        return entry.fileName.toString();
+    }
+    return session.noReserveFileName.isEmpty() ? DataFileName::NoReserveWritten.toString()
+                                               : session.noReserveFileName;
+}
+
+TextFileRead readTextFile(const QString &folder, const QString &name, TextReader reader)
 {
     const QString path = folder + name;
     if (!QFileInfo::exists(path)) {
@@ -43,14 +61,13 @@ TextFileRead readTextFile(const QString &folder, const QString &name, Read read)
     if (!file.open(QIODevice::ReadOnly)) {
         return {{}, errorFor(folder, name, file.errorString())};
     }
-    const TextRead result = read(file);
+    const TextRead result =
+        reader == TextReader::OneLine ? readOneLineText(file) : readMultiLineText(file);
     if (result.status != ReadStatus::Ok) {
         return {{}, errorFor(folder, name, reasonFor(result.status, file))};
     }
     return {result.text, std::nullopt};
 }
-
-} // namespace
 
 QStringList dataFileNames()
 {
@@ -75,16 +92,6 @@ QString findNoReserveFile(const QString &folder)
         }
     }
     return DataFileName::NoReserveRead.toString();
-}
-
-TextFileRead readOneLineFile(const QString &folder, const QString &name)
-{
-    return readTextFile(folder, name, [](QIODevice &in) { return readOneLineText(in); });
-}
-
-TextFileRead readMultiLineFile(const QString &folder, const QString &name)
-{
-    return readTextFile(folder, name, [](QIODevice &in) { return readMultiLineText(in); });
 }
 
 RecordFileRead readRecordFile(const QString &folder, const QString &name, qsizetype size)
@@ -136,20 +143,16 @@ std::optional<FileError> replaceRecordFile(const QString &folder, const QString 
     if (hasOld && !old.open(QIODevice::ReadOnly)) {
         return errorFor(folder, name, old.errorString());
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return errorFor(folder, name, out.errorString());
-    }
-    if (!writeRecordOver(out, record, hasOld ? &old : nullptr)) {
+    const WriteResult written = replaceFile(path, [&](QFileDevice &out) -> std::optional<QString> {
+        const bool ok = writeRecordOver(out, record, hasOld ? &old : nullptr);
         const QString reason =
             out.error() != QFileDevice::NoError ? out.errorString() : old.errorString();
-        out.cancelWriting();
-        return errorFor(folder, name, reason);
-    }
-    // Some systems refuse to replace a file that is still open.
-    old.close();
-    if (!out.commit()) {
-        return errorFor(folder, name, out.errorString());
+        // Some systems refuse to replace a file that is still open.
+        old.close();
+        return ok ? std::nullopt : std::optional(reason);
+    });
+    if (!written) {
+        return errorFor(folder, name, written.error);
     }
     return std::nullopt;
 }

@@ -1,13 +1,27 @@
 #pragma once
 
-#include "startup.h"
+#include "session.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
+#include <array>
 #include <optional>
+
+// A data file that could not be read or written: which file, in which folder, and why ("file
+// not found", "input past end of file", or the system's reason). Start-up stops at the first;
+// saving collects them all.
+struct FileError
+{
+    QString fileName;
+    QString folder;
+    QString reason;
+
+    // One readable sentence naming the file, the folder and the reason.
+    QString message() const;
+};
 
 // The seven data files in the program folder, opened by name: each reader and writer here
 // reports a failure as a FileError naming the file, the folder and the reason.
@@ -32,14 +46,41 @@ QStringList dataFileNames();
 // none, "NoReserve.dat", so that the reader reports that name as not found.
 QString findNoReserveFile(const QString &folder);
 
+enum class TextReader { OneLine, MultiLine };
+
+// One of the five text files: its name, how it is read, the box it fills and where its text
+// as loaded is kept. Start-up reads the files in readingPlace order; saving writes them in
+// the table's order.
+struct TextFileEntry
+{
+    QStringView fileName;
+    TextReader reader;
+    TextField field;
+    QString LoadedTexts::*loaded;
+    int readingPlace;
+};
+
+inline constexpr std::array<TextFileEntry, 5> TextFileTable = {{
+    {DataFileName::AuctionId, TextReader::OneLine, TextField::AuctionId, &LoadedTexts::auctionId,
+     1},
+    {DataFileName::ThankYou, TextReader::OneLine, TextField::ThankYou, &LoadedTexts::thankYou, 2},
+    {DataFileName::NoReserveRead, TextReader::OneLine, TextField::NoReserve,
+     &LoadedTexts::noReserve, 0},
+    {DataFileName::Shipping, TextReader::MultiLine, TextField::Shipping, &LoadedTexts::shipping, 3},
+    {DataFileName::Payment, TextReader::MultiLine, TextField::Payment, &LoadedTexts::payment, 4},
+}};
+
+// The name under which a text file is read and written in this session's folder: the
+// no-reserve file keeps the spelling start-up found it under.
+QString textFileName(const Session &session, const TextFileEntry &entry);
+
 struct TextFileRead
 {
     QString text;
     std::optional<FileError> error;
 };
 
-TextFileRead readOneLineFile(const QString &folder, const QString &name);
-TextFileRead readMultiLineFile(const QString &folder, const QString &name);
+TextFileRead readTextFile(const QString &folder, const QString &name, TextReader reader);
 
 struct RecordFileRead
 {

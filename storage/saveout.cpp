@@ -5,17 +5,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-struct TextStep
-{
-    QString fileName;
-    TextField field;
-    const QString LoadedTexts::*loaded;
-};
-
-} // namespace
-
 std::vector<FileError> saveout(Session &session)
 {
     const QString &folder = session.programFolder;
@@ -24,17 +13,6 @@ std::vector<FileError> saveout(Session &session)
         return {FileError{{}, {}, u"The program's folder is not known; nothing was saved."_s}};
     }
     const ListingSettings &settings = session.settings;
-    const QString noReserveFile = session.noReserveFileName.isEmpty()
-                                      ? DataFileName::NoReserveWritten.toString()
-                                      : session.noReserveFileName;
-    const TextStep texts[] = {
-        {DataFileName::AuctionId.toString(), TextField::AuctionId, &LoadedTexts::auctionId},
-        {DataFileName::ThankYou.toString(), TextField::ThankYou, &LoadedTexts::thankYou},
-        {noReserveFile, TextField::NoReserve, &LoadedTexts::noReserve},
-        {DataFileName::Shipping.toString(), TextField::Shipping, &LoadedTexts::shipping},
-        {DataFileName::Payment.toString(), TextField::Payment, &LoadedTexts::payment},
-    };
-
     // A failure on one file does not stop the others: each keeps this run's changes if it can,
     // and every failure is reported together.
     std::vector<FileError> errors;
@@ -43,10 +21,10 @@ std::vector<FileError> saveout(Session &session)
             errors.push_back(*std::move(error));
         }
     };
-    for (const TextStep &step : texts) {
-        const QString &text = settings.text(step.field);
-        if (text != session.loaded.*step.loaded) {
-            keep(replaceTextFile(folder, step.fileName, text));
+    for (const TextFileEntry &entry : TextFileTable) {
+        const QString &text = settings.text(entry.field);
+        if (text != session.loaded.*entry.loaded) {
+            keep(replaceTextFile(folder, textFileName(session, entry), text));
         }
     }
     keep(

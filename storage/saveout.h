@@ -1,7 +1,7 @@
 #pragma once
 
+#include "datafiles.h"
 #include "session.h"
-#include "startup.h"
 
 #include <vector>
 

@@ -7,18 +7,12 @@
 #include <QDir>
 #include <QFile>
 
+#include <array>
 #include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct TextStep
-{
-    QStringView fileName;
-    TextField field;
-    QString LoadedTexts::*loaded;
-};
 
 // Undoes the record files that start-up itself created empty, should a later one fail, so a
 // failed start leaves the folder as it found it.
@@ -30,15 +24,6 @@ void removeCreated(const QString &folder, const QStringList &created)
 }
 
 } // namespace
-
-QString FileError::message() const
-{
-    if (fileName.isEmpty()) {
-        return reason;
-    }
-    return u"The file \"%1\" in the folder \"%2\" could not be used: %3."_s.arg(
-        fileName, QDir::toNativeSeparators(folder), reason);
-}
 
 QString programFolderFrom(const QString &applicationDirPath)
 {
@@ -62,31 +47,20 @@ std::optional<FileError> startup(Session &session, const QString &programFolder,
     }
 
     session.noReserveFileName = findNoReserveFile(folder);
-    const TextStep oneLine[] = {
-        {session.noReserveFileName, TextField::NoReserve, &LoadedTexts::noReserve},
-        {DataFileName::AuctionId, TextField::AuctionId, &LoadedTexts::auctionId},
-        {DataFileName::ThankYou, TextField::ThankYou, &LoadedTexts::thankYou},
-    };
-    for (const TextStep &step : oneLine) {
-        TextFileRead read = readOneLineFile(folder, step.fileName.toString());
-        if (read.error) {
-            return read.error;
-        }
-        session.settings.setText(step.field, read.text);
-        session.loaded.*step.loaded = std::move(read.text);
+    std::array<const TextFileEntry *, TextFileTable.size()> reading{};
+    for (const TextFileEntry &entry : TextFileTable) {
+        reading[size_t(entry.readingPlace)] = &entry;
     }
-
-    const TextStep multiLine[] = {
-        {DataFileName::Shipping, TextField::Shipping, &LoadedTexts::shipping},
-        {DataFileName::Payment, TextField::Payment, &LoadedTexts::payment},
-    };
-    for (const TextStep &step : multiLine) {
-        TextFileRead read = readMultiLineFile(folder, step.fileName.toString());
+    for (const TextFileEntry *entry : reading) {
+        TextFileRead read = readTextFile(folder, textFileName(session, *entry), entry->reader);
         if (read.error) {
             return read.error;
         }
-        session.settings.setText(step.field, multiLineBoxText(read.text));
-        session.loaded.*step.loaded = std::move(read.text);
+        // A multi-line box shows its loaded lines trimmed and with CR LF breaks.
+        session.settings.setText(entry->field, entry->reader == TextReader::MultiLine
+                                                   ? multiLineBoxText(read.text)
+                                                   : read.text);
+        session.loaded.*entry->loaded = std::move(read.text);
     }
 
     const RecordFileRead colors =

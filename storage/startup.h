@@ -1,22 +1,11 @@
 #pragma once
 
+#include "datafiles.h"
 #include "session.h"
 
 #include <QString>
 
 #include <optional>
-
-// A file error that ends start-up or shut-down: which file, in which folder, and why
-// ("file not found", "input past end of file", or the system's reason).
-struct FileError
-{
-    QString fileName;
-    QString folder;
-    QString reason;
-
-    // One readable sentence naming the file, the folder and the reason.
-    QString message() const;
-};
 
 // Whether start-up may create the record files it finds absent. The program does, as the
 // first run expects; the headless composer never touches the folder and treats an absent
