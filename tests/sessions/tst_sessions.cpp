@@ -19,6 +19,7 @@
 //   save PATH | cancel         the answer to the next save dialog (PATH in the program folder)
 //   close [WINDOW]             the main window closes; with WINDOW, that window's close box
 //   restart                    the main window closes and a new one loads, as the next run
+//   mkdir PATH                 a folder takes the place of a file, as another program could do
 //   expect text CONTROL TEXT   a box's text (lines joined by \n), a caption or a window title
 //   expect checked CONTROL yes|no
 //   expect list List1 A|B|C    the rows, top to bottom
@@ -228,6 +229,10 @@ QString WindowSession::step(const QString &line)
         start();
         return {};
     }
+    if (verb == u"mkdir"_s) {
+        QFile::remove(folder() + rest(1));
+        return QDir(folder()).mkpath(rest(1)) ? QString() : u"cannot make the folder"_s;
+    }
     if (verb == u"close"_s && words.size() == 1) {
         finish();
         return {};
@@ -333,6 +338,10 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
         auto *order = m_window->findChild<QMenu *>(u"Order"_s);
         got = menuTree(m_window->menuBar()->actions()) + menuTree({order->menuAction()});
         want = QString::fromUtf8(fileBytes(m_caseDir + u'/' + text));
+    } else if (what == u"visible"_s) {
+        // A window that closed and went away is as invisible as a hidden one.
+        const auto *widget = qobject_cast<QWidget *>(target);
+        got = yesNo(widget && widget->isVisible());
     } else if (!target) {
         return u"no such control"_s;
     } else if (what == u"text"_s) {
@@ -341,8 +350,6 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
         auto *action = qobject_cast<QAction *>(target);
         got = yesNo(action ? action->isChecked()
                            : qobject_cast<QAbstractButton *>(target)->isChecked());
-    } else if (what == u"visible"_s) {
-        got = yesNo(qobject_cast<QWidget *>(target)->isVisible());
     } else if (what == u"focus"_s) {
         got = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
         want = name;
