@@ -1,0 +1,33 @@
+# cmake -DCMAKE_COMMAND=... -DSCRIPT=placedefaults.cmake -DDEFAULTS=<shipped> -DWORK=<scratch> -P
+# A program folder already holding the seller's files, one of them under the spelling the
+# program writes, gets the missing shipped files and keeps its own.
+file(REMOVE_RECURSE "${WORK}")
+file(WRITE "${WORK}/noreserve.dat" "the seller's note")
+file(WRITE "${WORK}/colorset.dat" "seller's colours")
+file(WRITE "${WORK}/prefs.dat" "seller's prefs")
+execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${DEFAULTS} -DTARGET_DIR=${WORK}
+                        -P "${SCRIPT}" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "placing the defaults failed: ${status}")
+endif()
+file(GLOB placed RELATIVE "${WORK}" "${WORK}/*")
+list(SORT placed)
+set(want "colorset.dat;ebayid.dat;noreserve.dat;payment.dat;prefs.dat;shipping.dat;thankyou.dat")
+if(NOT placed STREQUAL want)
+    message(FATAL_ERROR "the folder holds ${placed}, expected ${want}")
+endif()
+foreach(kept IN ITEMS "noreserve.dat|the seller's note" "colorset.dat|seller's colours"
+                      "prefs.dat|seller's prefs")
+    string(REPLACE "|" ";" pair "${kept}")
+    list(GET pair 0 name)
+    list(GET pair 1 bytes)
+    file(READ "${WORK}/${name}" got)
+    if(NOT got STREQUAL bytes)
+        message(FATAL_ERROR "${name} holds \"${got}\"")
+    endif()
+endforeach()
+file(READ "${WORK}/thankyou.dat" placedText)
+file(READ "${DEFAULTS}/thankyou.dat" shippedText)
+if(NOT placedText STREQUAL shippedText)
+    message(FATAL_ERROR "thankyou.dat was not copied as shipped")
+endif()
