@@ -170,7 +170,10 @@ void TestCore::compose()
     if (QFileInfo::exists(dir + u"/out"_s)) {
         copyTree(dir + u"/out"_s, out);
     }
-    const Places places{{"{folder}", folder.path()}, {"{case}", dir}, {"{out}", out}};
+    const Places places{{"{folder}", folder.path()},
+                        {"{case}", dir},
+                        {"{out}", out},
+                        {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)}};
     QStringList arguments;
     for (const QString &line : fileLines(dir + u"/args"_s)) {
         arguments += placed(unescape(line), places);
