@@ -49,7 +49,9 @@ inline void addCaseRows(const QString &kind)
 }
 
 // Escapes let a one-line case file hold any text: \r \n \t \\, \s for a blank that must not
-// be lost at a line's end, and \u{HEX} for any code point.
+// be lost at a line's end, \u{HEX} for any code point (\x{HEX} reads better where the text
+// stands for bytes, one character a byte), and \*{COUNT:TEXT} for TEXT COUNT times over, so
+// that a case can reach a size limit.
 inline QString unescape(QStringView text)
 {
     QString out;
@@ -67,7 +69,13 @@ inline QString unescape(QStringView text)
             out += u'\t';
         } else if (c == u's') {
             out += u' ';
-        } else if (c == u'u' && i + 1 < text.size() && text[i + 1] == u'{') {
+        } else if (c == u'*' && i + 1 < text.size() && text[i + 1] == u'{') {
+            const qsizetype colon = text.indexOf(u':', i);
+            const qsizetype end = text.indexOf(u'}', colon);
+            const qsizetype count = text.sliced(i + 2, colon - i - 2).toLongLong();
+            out += text.sliced(colon + 1, end - colon - 1).toString().repeated(count);
+            i = end;
+        } else if ((c == u'u' || c == u'x') && i + 1 < text.size() && text[i + 1] == u'{') {
             const qsizetype end = text.indexOf(u'}', i);
             const char32_t code = text.sliced(i + 2, end - i - 2).toUInt(nullptr, 16);
             out += QString::fromUcs4(&code, 1);
@@ -79,15 +87,32 @@ inline QString unescape(QStringView text)
     return out;
 }
 
-// Copies the files under from into to, keeping sub-folders.
+// The files under a folder (a symbolic link, even one that leads nowhere, among them), relative
+// to it, in name order.
+inline QStringList treeFiles(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files += QDir(root).relativeFilePath(it.next());
+    }
+    files.sort();
+    return files;
+}
+
+// Copies the files under from into to, keeping sub-folders; a symbolic link is copied as the
+// link, so that a case can hold one that leads nowhere.
 inline void copyTree(const QString &from, const QString &to)
 {
-    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + u'/' + QDir(from).relativeFilePath(source);
+    for (const QString &relative : treeFiles(from)) {
+        const QString source = from + u'/' + relative;
+        const QString target = to + u'/' + relative;
         QDir().mkpath(QFileInfo(target).path());
         QFile::remove(target);
+        if (QFileInfo(source).isSymLink()) {
+            QVERIFY2(QFile::link(QFileInfo(source).symLinkTarget(), target), qPrintable(target));
+            continue;
+        }
         QVERIFY2(QFile::copy(source, target), qPrintable(target));
         QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }

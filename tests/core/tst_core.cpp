@@ -1,0 +1,251 @@
+#include "../cases.h"
+#include "ansicodec.h"
+#include "batchcsv.h"
+#include "batchplan.h"
+#include "composer.h"
+#include "filenamefilter.h"
+#include "rulecheck.h"
+#include "textfile.h"
+#include "textrules.h"
+
+#include <QBuffer>
+#include <QMap>
+#include <QProcess>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A compose case names its folders by placeholder; the run's paths stand in for them in the
+// arguments, and the placeholders stand in for the paths again in what the composer printed.
+using Places = QList<std::pair<QByteArray, QString>>;
+
+QString placed(QString text, const Places &places)
+{
+    for (const auto &[name, path] : places) {
+        text.replace(QString::fromUtf8(name), QDir::toNativeSeparators(path));
+    }
+    return text;
+}
+
+QByteArray unplaced(QByteArray bytes, const Places &places)
+{
+    for (const auto &[name, path] : places) {
+        bytes.replace(QDir::toNativeSeparators(path).toUtf8(), name);
+    }
+    return bytes;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
+             qPrintable(path));
+}
+
+QByteArray snapshot(const QString &root)
+{
+    QByteArray all;
+    for (const QString &name : treeFiles(root)) {
+        all += name.toUtf8() + '\0' + fileBytes(root + u'/' + name) + '\0';
+    }
+    return all;
+}
+
+// The table readers see a 32-byte limit, so that a line of a table can cross it.
+constexpr qint64 TableReadLimit = 32;
+
+QString readStatus(ReadStatus status)
+{
+    return status == ReadStatus::Empty      ? u"!empty"_s
+           : status == ReadStatus::TooLarge ? u"!too large"_s
+                                            : u"!device error"_s;
+}
+
+TextRead readTable(const QString &bytes, bool multiLine)
+{
+    QByteArray data = bytes.toLatin1();
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    return multiLine ? readMultiLineText(buffer, TableReadLimit)
+                     : readOneLineText(buffer, TableReadLimit);
+}
+
+QString readText(const QString &bytes, bool multiLine, bool box)
+{
+    const TextRead read = readTable(bytes, multiLine);
+    if (read.status != ReadStatus::Ok) {
+        return readStatus(read.status);
+    }
+    return box ? multiLineBoxText(read.text) : read.text;
+}
+
+// A batch file read: each row as "LINE: main|sub|description|condition", each warning and the
+// error as "warning LINE: text" and "error LINE: text", one a line.
+QString batchRead(const QString &bytes)
+{
+    const BatchParseResult result = parseBatchCsv(bytes.toLatin1());
+    QStringList lines;
+    for (const BatchMessage &warning : result.warnings) {
+        lines += u"warning %1: %2"_s.arg(warning.line).arg(warning.text);
+    }
+    if (result.error) {
+        lines += u"error %1: %2"_s.arg(result.error->line).arg(result.error->text);
+    }
+    for (const BatchRow &row : result.rows) {
+        lines +=
+            u"%1: "_s.arg(row.line) +
+            QStringList{row.mainTitle, row.subTitle, row.description, row.condition}.join(u'|');
+    }
+    return lines.join(u'\n');
+}
+
+// The file names of a batch whose rows carry these main titles, "|" between them.
+QString plannedNames(const QString &titles)
+{
+    std::vector<BatchRow> rows;
+    for (const QString &title : titles.split(u'|')) {
+        rows.push_back(BatchRow{title, {}, {}, {}, 2});
+    }
+    const std::vector<QString> names = plannedFileNames(rows);
+    return QStringList(names.begin(), names.end()).join(u'|');
+}
+
+// The report for a description, one finding a line, on a page of the description alone.
+QString findings(const QString &description)
+{
+    ListingSettings settings;
+    settings.appendRestoredName(u"Description"_s);
+    settings.setText(TextField::Description, description);
+    QStringList lines;
+    for (const Finding &finding : checkPage(settings)) {
+        lines += formatFinding(finding);
+    }
+    return lines.join(u'\n');
+}
+
+using TableFunction = QString (*)(const QString &);
+
+// Every table under tests/data/tables is named after one of these.
+const QMap<QString, TableFunction> TableFunctions{
+    {u"fileNameFilter"_s, [](const QString &s) { return fileNameFilter(s); }},
+    {u"proposedFileName"_s, [](const QString &s) { return proposedFileName(s); }},
+    {u"plannedFileNames"_s, plannedNames},
+    {u"ansiEncode"_s, [](const QString &s) { return QString::fromLatin1(AnsiCodec::encode(s)); }},
+    {u"ansiDecode"_s, [](const QString &s) { return AnsiCodec::decode(s.toLatin1()); }},
+    {u"trimBlanks"_s, [](const QString &s) { return trimBlanks(s); }},
+    {u"normalizeLineBreaks"_s, [](const QString &s) { return normalizeLineBreaks(s); }},
+    {u"readOneLineText"_s, [](const QString &s) { return readText(s, false, false); }},
+    {u"readMultiLineText"_s, [](const QString &s) { return readText(s, true, false); }},
+    {u"multiLineBoxText"_s, [](const QString &s) { return readText(s, true, true); }},
+    {u"textFileBytes"_s, [](const QString &s) { return QString::fromLatin1(textFileBytes(s)); }},
+    {u"batchRead"_s, batchRead},
+    {u"findings"_s, findings},
+};
+
+} // namespace
+
+class TestCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void compose_data() { addCaseRows(u"compose"_s); }
+    void compose();
+    void tables_data();
+    void tables();
+};
+
+// A compose case: "args" one argument a line, "terminal" when standard error is one, "process"
+// to run the real program; "folder" and "bare" as CaseFolder reads them, "out" for what the
+// output folder holds before the run. "expect" holds what the run leaves: "status", "stdout"
+// and "stderr" (absent when empty) and the output folder under "out", file for file.
+void TestCore::compose()
+{
+    QFETCH(QString, dir);
+    const CaseFolder folder(dir);
+    QTemporaryDir run;
+    const QString out = run.filePath(u"out"_s);
+    QVERIFY(QDir().mkpath(out));
+    if (QFileInfo::exists(dir + u"/out"_s)) {
+        copyTree(dir + u"/out"_s, out);
+    }
+    const Places places{{"{folder}", folder.path()},
+                        {"{case}", dir},
+                        {"{out}", out},
+                        {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)}};
+    QStringList arguments;
+    for (const QString &line : fileLines(dir + u"/args"_s)) {
+        arguments += placed(unescape(line), places);
+    }
+    const QByteArray folderBefore = snapshot(folder.path());
+
+    int status = -1;
+    QByteArray stdoutBytes;
+    QByteArray stderrBytes;
+    if (QFileInfo::exists(dir + u"/process"_s)) {
+        QProcess process;
+        process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"), arguments);
+        QVERIFY(process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit);
+        status = process.exitCode();
+        stdoutBytes = process.readAllStandardOutput();
+        stderrBytes = process.readAllStandardError();
+    } else {
+        QBuffer outDevice(&stdoutBytes);
+        QBuffer errDevice(&stderrBytes);
+        outDevice.open(QIODevice::WriteOnly);
+        errDevice.open(QIODevice::WriteOnly);
+        const Composer::Streams streams{QFileInfo::exists(dir + u"/terminal"_s)};
+        status = Composer::run(QStringList{u"tavrin-compose"_s} + arguments, folder.path(),
+                               outDevice, errDevice, streams);
+    }
+
+    writeFile(run.filePath(u"status"_s), QByteArray::number(status) + '\n');
+    for (const auto &[name, bytes] :
+         {std::pair{u"stdout"_s, stdoutBytes}, {u"stderr"_s, stderrBytes}}) {
+        if (!bytes.isEmpty()) {
+            writeFile(run.filePath(name), unplaced(bytes, places));
+        }
+    }
+    QCOMPARE(treeFiles(run.path()), treeFiles(dir + u"/expect"_s));
+    compareTree(dir + u"/expect"_s, run.path());
+    QVERIFY2(snapshot(folder.path()) == folderBefore, "the program folder changed");
+}
+
+// A table: one case a line, "input<TAB>expected", both escaped; "#" starts a comment line.
+void TestCore::tables_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    const QDir root(testData(u"tables"_s));
+    for (const QString &file : root.entryList({u"*.txt"_s}, QDir::Files, QDir::Name)) {
+        const QString table = QFileInfo(file).completeBaseName();
+        if (!TableFunctions.contains(table)) {
+            qFatal("no function for the table %s", qPrintable(file));
+        }
+        const QStringList lines = fileLines(root.filePath(file));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines[i].isEmpty() || lines[i].startsWith(u'#')) {
+                continue;
+            }
+            const QStringList columns = lines[i].split(u'\t');
+            if (columns.size() != 2) {
+                qFatal("%s:%lld: not input<TAB>expected", qPrintable(file), i + 1);
+            }
+            QTest::addRow("%s:%lld", qPrintable(table), i + 1)
+                << table << unescape(columns[0]) << unescape(columns[1]);
+        }
+    }
+}
+
+void TestCore::tables()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(TableFunctions.value(table)(input), expected);
+}
+
+QTEST_GUILESS_MAIN(TestCore)
+#include "tst_core.moc"
