@@ -1,6 +1,5 @@
 #include "../testsupport.h"
 #include "mainwindow.h"
-#include "messageboxseam.h"
 #include "pagewriter.h"
 #include "program.h"
 #include "seams.h"
@@ -221,14 +220,14 @@ private slots:
             m_saveRequests.append(request);
             return m_saveAnswer;
         });
-        MessageBoxSeam::setInterceptor([this](QMessageBox &box) { m_messages.append(box.text()); });
+        MessageBox::setTestHook([this](QMessageBox &box) { m_messages.append(box.text()); });
         Browser::setTestHook([this](const QString &path) { m_opened.append(path); });
     }
 
     void cleanup()
     {
         SaveDialog::setTestHook({});
-        MessageBoxSeam::setInterceptor({});
+        MessageBox::setTestHook({});
         Browser::setTestHook({});
         m_folder.reset();
     }
@@ -827,7 +826,7 @@ private slots:
         QVERIFY(window);
         const ListingSettings before = window->session().settings;
         QStringList boxes;
-        MessageBoxSeam::setInterceptor(
+        MessageBox::setTestHook(
             [&boxes](QMessageBox &box) { boxes.append(box.windowTitle() + u'|' + box.text()); });
         use(*window, u"HelpAbout"_s);
         QCOMPARE(boxes, QStringList{u"About Tavrin v2.0.1|Tavrin version 2.0.1\r\nBrisken"_s});
