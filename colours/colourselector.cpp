@@ -114,7 +114,8 @@ ColourSelector::ColourSelector(ListingSettings &settings, QWidget *mainWindow)
 
     fitCaption(m_ui->Label2);
     fitCaption(m_ui->Label3);
-    // The form's group numbers its buttons in the order they were added.
+    // The form adds the radio buttons to their group in its own order, Option1_0 first; the
+    // ids follow that order, so that an id names its row and column.
     const QList<QAbstractButton *> roles = m_ui->Option1->buttons();
     for (int id = 0; id < roles.size(); ++id) {
         m_ui->Option1->setId(roles[id], id);

@@ -23,9 +23,15 @@ namespace Ui {
 class Form1;
 }
 
-// The main window, Form1, laid out in its form. Its controls are views of the one Session it owns:
-// every change the seller makes goes through the listing settings' own operations and the controls
-// are then refreshed from the settings, so what the window shows is always what will be written.
+// The main window, Form1. Its controls are views of the one Session it owns: every change the
+// seller makes goes through the listing settings' own operations and the controls are then
+// refreshed from the settings, so what the window shows is always what will be written.
+//
+// The form (mainwindow.ui) fixes the layout in pixels, drawn for an 8-point dialog font: the
+// client area keeps the platform's family but not a larger size, which would cut captions such
+// as "Auction ID" short. The logo spells the product's name on four staggered lines, a large
+// initial and then the rest of the word. The code adds what a form cannot say: the style
+// items from their table, the order menu, and the behaviour of every control.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
