@@ -108,7 +108,8 @@ ColourSelector::ColourSelector(ListingSettings &settings, QWidget *mainWindow)
     // entry while the main window is hidden.
     setAttribute(Qt::WA_DeleteOnClose);
 
-    // The swatches come first, below the controls of the form.
+    // The palette is built first, so that the window's children keep the order of its layout:
+    // the swatches, then the controls of the form.
     buildPalette();
     m_ui->setupUi(this);
 
