@@ -5,10 +5,13 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <array>
+#include <memory>
 
 class QButtonGroup;
-class QLabel;
+
+namespace Ui {
+class Form2;
+}
 
 // The colour selector window, Form2: the 216-swatch palette, the sixteen radio buttons that
 // say which colour a swatch click sets, and a preview per page element. It stands in for the
@@ -24,6 +27,7 @@ public:
     static ColourSelector *open(ListingSettings &settings, QWidget *mainWindow);
 
     ColourSelector(ListingSettings &settings, QWidget *mainWindow);
+    ~ColourSelector() override;
 
 signals:
     // After the main window has been shown again.
@@ -34,15 +38,11 @@ protected:
 
 private:
     void buildPalette();
-    void buildRoleButtons();
-    void buildPreviews();
     void showRowColours(int row);
     void swatchClicked(int index);
 
+    std::unique_ptr<Ui::Form2> m_ui;
     ListingSettings &m_settings;
     QPointer<QWidget> m_mainWindow;
     QButtonGroup *m_swatches = nullptr;
-    QButtonGroup *m_roles = nullptr;
-    std::array<QLabel *, 8> m_previews{};
-    QLabel *m_status = nullptr;
 };

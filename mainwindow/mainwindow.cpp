@@ -2,156 +2,38 @@
 
 #include "aboutbox.h"
 #include "colourselector.h"
+#include "seams.h"
 #include "windowicon.h"
 
 #include "filenamefilter.h"
 #include "pagewriter.h"
 #include "saveout.h"
-#include "seams.h"
-#include "textboxes.h"
 #include "textrules.h"
 #include "titlelimit.h"
-#include "wrappingcheckbox.h"
+#include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFont>
-#include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTextDocument>
 
-#include <limits>
 #include <map>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr QStringView WindowCaption = u"Tavrin - Brisken";
-
-// Positions are kept in twips, as the layout was drawn; 15 twips make one pixel at 96 dpi.
-constexpr int TwipsPerPixel = 15;
-constexpr QSize ClientArea(9450 / TwipsPerPixel, 6000 / TwipsPerPixel);
-
-struct Placement
-{
-    QStringView name;
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
-// clang-format off
-constexpr Placement Placements[] = {
-    //  control        left    top  width height
-    {u"Label5",         0,  -120,   495,   855},
-    {u"Label9",       390,   120,  1095,   375},
-    {u"Label6",         0,   360,   615,   615},
-    {u"Label10",      360,   600,  1095,   375},
-    {u"Label7",         0,   840,   735,   735},
-    {u"Label11",      360,  1080,   975,   375},
-    {u"Label8",         0,  1320,   615,   615},
-    {u"Label12",      420,  1560,  1095,   375},
-    {u"Label1",      1560,   120,  1095,   255},
-    {u"Text1",       2640,   120,  6735,   285},
-    {u"Label2",      1560,   480,  1095,   255},
-    {u"Text2",       2640,   480,  6735,   285},
-    {u"Label4",      1560,   840,  1815,   255},
-    {u"Text3",       1560,  1080,  7815,  2295},
-    {u"List1",        120,  2040,  1215,  1815},
-    {u"Check3",      1560,  3480,  1695,   495},
-    {u"Text7",       3360,  3480,  6015,   495},
-    {u"Command1",     120,  3840,   615,   255},
-    {u"Command2",     720,  3840,   615,   255},
-    {u"Check5",      1560,  4080,  1695,   255},
-    {u"Text9",       3360,  4080,  3255,   285},
-    {u"Label3",      6720,  4080,   855,   255},
-    {u"Text4",       7560,  4080,  1815,   285},
-    {u"Command4",     120,  4200,  1335,   615},
-    {u"Check1",      1560,  4440,  1695,   255},
-    {u"Text5",       3360,  4440,  6015,   285},
-    {u"Check2",      1560,  4800,  1695,   495},
-    {u"Text6",       3360,  4800,  6015,   495},
-    {u"Command3",     120,  4920,  1335,   615},
-    {u"Check4",      1560,  5400,  1695,   495},
-    {u"Text8",       3360,  5400,  6015,   495},
-};
-// clang-format on
-
-struct Caption
-{
-    QStringView name;
-    QStringView text;
-};
-
-constexpr Caption LabelCaptions[] = {
-    {u"Label1", u"MAIN TITLE"},
-    {u"Label2", u"SUB TITLE"},
-    {u"Label4", u"Description"},
-    {u"Label3", u"Auction ID"},
-};
-
-// The logo spells the product's name on four staggered lines: a large initial, then the rest
-// of the word.
-constexpr Caption LogoInitials[] = {
-    {u"Label5", u"T"}, {u"Label6", u"A"}, {u"Label7", u"L"}, {u"Label8", u"M"}};
-constexpr Caption LogoRests[] = {
-    {u"Label9", u"avrin"}, {u"Label10", u"uction"}, {u"Label11", u"isting"}, {u"Label12", u"aker"}};
-
-constexpr Caption ButtonCaptions[] = {
-    {u"Command1", u"Up"},
-    {u"Command2", u"Down"},
-    {u"Command3", u"Preview"},
-    {u"Command4", u"Create Listing"},
-};
-
-struct TextBoxSpec
-{
-    QStringView name;
-    TextField field;
-    bool multiLine;
-    bool selectsOnFocus;
-};
-
-constexpr TextBoxSpec TextBoxes[] = {
-    {u"Text1", TextField::MainTitle, false, true},  {u"Text2", TextField::SubTitle, false, true},
-    {u"Text3", TextField::Description, true, true}, {u"Text4", TextField::AuctionId, false, true},
-    {u"Text5", TextField::NoReserve, false, true},  {u"Text6", TextField::Shipping, true, true},
-    {u"Text7", TextField::Condition, true, true},   {u"Text8", TextField::Payment, true, true},
-    {u"Text9", TextField::ThankYou, false, false},
-};
-
-struct SwitchSpec
-{
-    QStringView name;
-    QStringView caption; // "&&" shows as one ampersand
-    SectionId section;
-};
-
-constexpr SwitchSpec Switches[] = {
-    {u"Check1", u"No Reserve", SectionId::NoReserve},
-    {u"Check2", u"Shipping && Handling", SectionId::Shipping},
-    {u"Check3", u"Condition", SectionId::Condition},
-    {u"Check4", u"Payment", SectionId::Payment},
-    {u"Check5", u"Thank You", SectionId::ThankYou},
-};
-
-constexpr QStringView FocusOrder[] = {u"Text1",    u"Text2",    u"Text3",    u"Text7",  u"Text4",
-                                      u"Text5",    u"Text6",    u"Text8",    u"List1",  u"Command1",
-                                      u"Command2", u"Check1",   u"Check2",   u"Check3", u"Check4",
-                                      u"Check5",   u"Command3", u"Command4", u"Text9"};
 
 // A multi-line box holds its line breaks as paragraph separators; the settings hold CR LF,
 // which is what the page writer turns into "<br>". A lone LF, which only a data file can
@@ -212,23 +94,20 @@ int rowAfterSwitch(const QStringList &before, const QStringList &after, int sele
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::Form1>())
 {
-    setObjectName(u"Form1"_s);
-    setWindowTitle(WindowCaption.toString());
     setWindowIcon(tavrinWindowIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    m_ui->setupUi(this);
 
     // The box shows its designed text until start-up reads "thankyou.dat" over it; the
     // settings hold the same, so the two agree from the first moment.
-    m_session.settings.setText(TextField::ThankYou, u"Text9"_s);
+    m_session.settings.setText(TextField::ThankYou, m_ui->Text9->text());
 
-    buildControls();
-    buildActions();
-    buildMenus();
-    placeControls();
-    setFocusOrder();
+    setUpControls();
+    buildStyleItems();
     connectControls();
     refreshFromSettings();
 
@@ -239,105 +118,60 @@ MainWindow::MainWindow(QWidget *parent)
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
-    findChild<QWidget *>(u"Text1"_s)->setFocus();
+    m_ui->Text1->setFocus();
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildControls()
+QAction *MainWindow::coloursAction() const
 {
-    auto *client = new QWidget(this);
-    client->setFixedSize(ClientArea);
-    // The layout is fixed in pixels and was drawn for an 8-point dialog font; the platform's
-    // family is kept, but a larger size would cut captions such as "Auction ID" short.
-    QFont dialogFont = client->font();
-    dialogFont.setPointSize(8);
-    client->setFont(dialogFont);
-    setCentralWidget(client);
+    return m_ui->colors;
+}
 
-    for (const Caption &caption : LabelCaptions) {
-        auto *label = new QLabel(caption.text.toString(), client);
-        label->setObjectName(caption.name.toString());
-    }
-    const auto addLogo = [client](const Caption &caption, int pointSize) {
-        auto *label = new QLabel(caption.text.toString(), client);
-        label->setObjectName(caption.name.toString());
-        QFont font(u"Arial Black"_s, pointSize);
-        font.setBold(true);
-        font.setItalic(true);
-        label->setFont(font);
+QAction *MainWindow::aboutAction() const
+{
+    return m_ui->HelpAbout;
+}
+
+void MainWindow::setUpControls()
+{
+    m_textBoxes = {
+        {TextField::MainTitle, m_ui->Text1, nullptr},
+        {TextField::SubTitle, m_ui->Text2, nullptr},
+        {TextField::Description, nullptr, m_ui->Text3},
+        {TextField::AuctionId, m_ui->Text4, nullptr},
+        {TextField::NoReserve, m_ui->Text5, nullptr},
+        {TextField::Shipping, nullptr, m_ui->Text6},
+        {TextField::Condition, nullptr, m_ui->Text7},
+        {TextField::Payment, nullptr, m_ui->Text8},
+        {TextField::ThankYou, m_ui->Text9, nullptr},
     };
-    for (const Caption &caption : LogoInitials) {
-        addLogo(caption, 24);
-    }
-    for (const Caption &caption : LogoRests) {
-        addLogo(caption, 12);
-    }
+    m_switches = {
+        {SectionId::NoReserve, m_ui->Check1}, {SectionId::Shipping, m_ui->Check2},
+        {SectionId::Condition, m_ui->Check3}, {SectionId::Payment, m_ui->Check4},
+        {SectionId::ThankYou, m_ui->Check5},
+    };
 
-    for (const TextBoxSpec &entry : TextBoxes) {
-        TextBox box{entry.field};
-        QWidget *widget = nullptr;
-        if (entry.multiLine) {
-            box.multi = new SelectingTextEdit(client);
-            box.multi->setTabChangesFocus(true);
-            box.multi->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A word longer than its box still wraps, at the box's edge.
+    for (const TextBox &box : m_textBoxes) {
+        if (box.multi) {
             box.multi->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-            box.multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            box.multi->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            widget = box.multi;
-        } else {
-            box.line = entry.selectsOnFocus ? new SelectingLineEdit(client) : new QLineEdit(client);
-            widget = box.line;
         }
-        widget->setObjectName(entry.name.toString());
-        m_textBoxes.push_back(box);
     }
     // The description is shown centred; the page follows its own alignment setting.
-    QTextDocument *description = findChild<QPlainTextEdit *>(u"Text3"_s)->document();
+    QTextDocument *description = m_ui->Text3->document();
     QTextOption option = description->defaultTextOption();
     option.setAlignment(Qt::AlignHCenter);
     description->setDefaultTextOption(option);
     // Only the main title has a limit, and it counts characters, not UTF-16 units; the other
-    // boxes must hold whatever text their file holds.
-    for (const TextBox &box : m_textBoxes) {
-        if (box.line) {
-            box.line->setMaxLength(std::numeric_limits<int>::max());
-        }
-    }
-    findChild<QLineEdit *>(u"Text1"_s)->setValidator(new TitleLimit(this));
+    // boxes must hold whatever text their file holds, so the form gives them no limit.
+    m_ui->Text1->setValidator(new TitleLimit(this));
 
-    m_list = new QListWidget(client);
-    m_list->setObjectName(u"List1"_s);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->viewport()->installEventFilter(this);
-
-    for (const SwitchSpec &entry : Switches) {
-        auto *box = new WrappingCheckBox(entry.caption.toString(), client);
-        box->setObjectName(entry.name.toString());
-        m_switches.push_back({entry.section, box});
-    }
-    for (const Caption &caption : ButtonCaptions) {
-        auto *button = new QPushButton(caption.text.toString(), client);
-        button->setObjectName(caption.name.toString());
-        button->setAutoDefault(false);
-    }
+    m_ui->List1->viewport()->installEventFilter(this);
 }
 
-void MainWindow::buildActions()
+void MainWindow::buildStyleItems()
 {
-    const auto action = [this](const QString &name, const QString &text) {
-        auto *a = new QAction(text, this);
-        a->setObjectName(name);
-        return a;
-    };
-    m_previewAction = action(u"Previewlisting"_s, u"Preview"_s);
-    m_createAction = action(u"createlisting"_s, u"Create Listing"_s);
-    m_quitAction = action(u"Quit"_s, u"Quit"_s);
-    m_coloursAction = action(u"colors"_s, u"Colors"_s);
-    m_aboutAction = action(u"HelpAbout"_s, u"About"_s);
-    m_orderUpAction = action(u"OrderUp"_s, u"Move Up"_s);
-    m_orderDownAction = action(u"OrderDown"_s, u"Move Down"_s);
-
     // Check marks, not radio dots, and every mark comes from the settings: the groups only
     // gather their items' triggers into the one handler.
     std::map<StyleGroup, QActionGroup *> groups;
@@ -350,91 +184,65 @@ void MainWindow::buildActions()
             group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
             connect(group, &QActionGroup::triggered, this, &MainWindow::styleItemTriggered);
         }
-        QAction *a = action(item.name, item.caption);
-        a->setCheckable(true);
-        a->setData(int(i));
-        group->addAction(a);
-        m_styleActions.push_back(a);
-    }
-}
+        auto *action = new QAction(item.caption, this);
+        action->setObjectName(item.name);
+        action->setCheckable(true);
+        action->setData(int(i));
+        group->addAction(action);
+        m_styleActions.push_back(action);
 
-void MainWindow::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    const auto menu = [](QWidget *parent, const QString &name, const QString &title) {
-        auto *m = new QMenu(title, parent);
-        m->setObjectName(name);
-        return m;
-    };
-
-    QMenu *file = menu(bar, u"Filemenu"_s, u"&File"_s);
-    file->addActions({m_previewAction, m_createAction, m_quitAction});
-    QMenu *headers = menu(bar, u"Meadermenu"_s, u"&Headers"_s);
-    QMenu *fonts = menu(bar, u"fonts"_s, u"Fonts"_s);
-    QMenu *sizes = menu(bar, u"size"_s, u"FontSize"_s);
-    QMenu *centering = menu(bar, u"centering"_s, u"Centering"_s);
-    QMenu *help = menu(bar, u"helpmenu"_s, u"&Help"_s);
-    help->addAction(m_aboutAction);
-
-    // The items come in menu order, so each submenu is made when its first item arrives.
-    std::map<StyleGroup, QMenu *> submenus;
-    const std::vector<StyleItem> &items = styleItems();
-    for (size_t i = 0; i < items.size(); ++i) {
-        const StyleGroup group = items[i].group;
-        if (group == StyleGroup::HeaderAlign && items[i - 1].group == StyleGroup::HeaderLook) {
-            headers->addSeparator()->setObjectName(u"dummy1"_s);
+        if (item.group == StyleGroup::HeaderAlign && items[i - 1].group == StyleGroup::HeaderLook) {
+            m_ui->Meadermenu->addSeparator()->setObjectName(u"dummy1"_s);
         }
-        QMenu *target = nullptr;
-        if (group == StyleGroup::HeaderLook || group == StyleGroup::HeaderAlign) {
-            target = headers;
-        } else if (group == StyleGroup::Font) {
-            target = fonts;
-        } else {
-            QMenu *&submenu = submenus[group];
-            if (!submenu) {
-                QMenu *parent = isSizeGroup(group) ? sizes : centering;
-                submenu = menu(parent, groupMenuName(group), groupMenuCaption(group));
-                parent->addMenu(submenu);
-            }
-            target = submenu;
-        }
-        target->addAction(m_styleActions[i]);
+        menuOfGroup(item.group)->addAction(action);
     }
-
-    bar->addMenu(file);
-    bar->addMenu(headers);
-    bar->addMenu(fonts);
-    bar->addMenu(sizes);
-    bar->addMenu(centering);
-    bar->addAction(m_coloursAction);
-    bar->addMenu(help);
 
     // Never part of the menu bar: it opens over the section list.
-    m_orderMenu = menu(this, u"Order"_s, u"OrderPopupMenu"_s);
-    m_orderMenu->addActions({m_orderUpAction, m_orderDownAction});
+    m_orderMenu = new QMenu(u"OrderPopupMenu"_s, this);
+    m_orderMenu->setObjectName(u"Order"_s);
+    m_orderMenu->addActions({m_ui->OrderUp, m_ui->OrderDown});
 }
 
-void MainWindow::placeControls()
+QMenu *MainWindow::menuOfGroup(StyleGroup group) const
 {
-    for (const Placement &p : Placements) {
-        auto *widget = findChild<QWidget *>(p.name.toString());
-        Q_ASSERT(widget);
-        widget->setGeometry(p.left / TwipsPerPixel, p.top / TwipsPerPixel, p.width / TwipsPerPixel,
-                            p.height / TwipsPerPixel);
+    switch (group) {
+    case StyleGroup::HeaderLook:
+    case StyleGroup::HeaderAlign:
+        return m_ui->Meadermenu;
+    case StyleGroup::Font:
+        return m_ui->fonts;
+    case StyleGroup::TitleSize:
+        return m_ui->titlsize;
+    case StyleGroup::DescriptionSize:
+        return m_ui->descsize;
+    case StyleGroup::ConditionSize:
+        return m_ui->condsize;
+    case StyleGroup::ThankYouSize:
+        return m_ui->thnksize;
+    case StyleGroup::ShippingSize:
+        return m_ui->shipsize;
+    case StyleGroup::PaymentSize:
+        return m_ui->pmntsize;
+    case StyleGroup::NoReserveSize:
+        return m_ui->rsrvsize;
+    case StyleGroup::HeaderSize:
+        return m_ui->hedrsize;
+    case StyleGroup::TitleAlign:
+        return m_ui->titlalignment;
+    case StyleGroup::NoReserveAlign:
+        return m_ui->rsrvalignment;
+    case StyleGroup::DescriptionAlign:
+        return m_ui->descalignment;
+    case StyleGroup::ConditionAlign:
+        return m_ui->condalignment;
+    case StyleGroup::ThankYouAlign:
+        return m_ui->thnkalignment;
+    case StyleGroup::ShippingAlign:
+        return m_ui->shipalignment;
+    case StyleGroup::PaymentAlign:
+        return m_ui->pmntalignment;
     }
-}
-
-void MainWindow::setFocusOrder()
-{
-    QWidget *previous = nullptr;
-    for (QStringView name : FocusOrder) {
-        auto *widget = findChild<QWidget *>(name.toString());
-        Q_ASSERT(widget);
-        if (previous) {
-            setTabOrder(previous, widget);
-        }
-        previous = widget;
-    }
+    Q_UNREACHABLE();
 }
 
 void MainWindow::connectControls()
@@ -452,18 +260,17 @@ void MainWindow::connectControls()
                 [this, section = s.section](bool on) { switchToggled(section, on); });
     }
 
-    const auto button = [this](const QString &name) { return findChild<QPushButton *>(name); };
-    connect(button(u"Command1"_s), &QPushButton::clicked, this, &MainWindow::moveUp);
-    connect(button(u"Command2"_s), &QPushButton::clicked, this, &MainWindow::moveDown);
-    connect(button(u"Command3"_s), &QPushButton::clicked, this, &MainWindow::preview);
-    connect(button(u"Command4"_s), &QPushButton::clicked, this, &MainWindow::createListing);
-    connect(m_orderUpAction, &QAction::triggered, this, &MainWindow::moveUp);
-    connect(m_orderDownAction, &QAction::triggered, this, &MainWindow::moveDown);
-    connect(m_previewAction, &QAction::triggered, this, &MainWindow::preview);
-    connect(m_createAction, &QAction::triggered, this, &MainWindow::createListing);
-    connect(m_quitAction, &QAction::triggered, this, &QWidget::close);
-    connect(m_coloursAction, &QAction::triggered, this, &MainWindow::openColourSelector);
-    connect(m_aboutAction, &QAction::triggered, this, [this] { showAboutBox(this); });
+    connect(m_ui->Command1, &QPushButton::clicked, this, &MainWindow::moveUp);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &MainWindow::moveDown);
+    connect(m_ui->Command3, &QPushButton::clicked, this, &MainWindow::preview);
+    connect(m_ui->Command4, &QPushButton::clicked, this, &MainWindow::createListing);
+    connect(m_ui->OrderUp, &QAction::triggered, this, &MainWindow::moveUp);
+    connect(m_ui->OrderDown, &QAction::triggered, this, &MainWindow::moveDown);
+    connect(m_ui->Previewlisting, &QAction::triggered, this, &MainWindow::preview);
+    connect(m_ui->createlisting, &QAction::triggered, this, &MainWindow::createListing);
+    connect(m_ui->Quit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->colors, &QAction::triggered, this, &MainWindow::openColourSelector);
+    connect(m_ui->HelpAbout, &QAction::triggered, this, [this] { showAboutBox(this); });
 }
 
 std::optional<FileError> MainWindow::load(const QString &programFolder)
@@ -502,23 +309,23 @@ void MainWindow::refreshTexts()
 void MainWindow::refreshOrder(int selectRow)
 {
     const QStringList &order = m_session.settings.sectionOrder();
-    const QSignalBlocker blocker(m_list);
-    for (int row = 0; row < m_list->count() && row < order.size(); ++row) {
-        if (m_list->item(row)->text() != order[row]) {
-            m_list->item(row)->setText(order[row]);
+    const QSignalBlocker blocker(m_ui->List1);
+    for (int row = 0; row < m_ui->List1->count() && row < order.size(); ++row) {
+        if (m_ui->List1->item(row)->text() != order[row]) {
+            m_ui->List1->item(row)->setText(order[row]);
         }
     }
-    while (m_list->count() > order.size()) {
-        delete m_list->takeItem(m_list->count() - 1);
+    while (m_ui->List1->count() > order.size()) {
+        delete m_ui->List1->takeItem(m_ui->List1->count() - 1);
     }
-    for (int row = m_list->count(); row < order.size(); ++row) {
-        m_list->addItem(order[row]);
+    for (int row = m_ui->List1->count(); row < order.size(); ++row) {
+        m_ui->List1->addItem(order[row]);
     }
-    if (selectRow >= 0 && selectRow < m_list->count()) {
-        m_list->setCurrentRow(selectRow, QItemSelectionModel::ClearAndSelect);
+    if (selectRow >= 0 && selectRow < m_ui->List1->count()) {
+        m_ui->List1->setCurrentRow(selectRow, QItemSelectionModel::ClearAndSelect);
     } else {
-        m_list->clearSelection();
-        m_list->setCurrentRow(-1);
+        m_ui->List1->clearSelection();
+        m_ui->List1->setCurrentRow(-1);
     }
 }
 
@@ -540,8 +347,8 @@ void MainWindow::refreshMarks()
 
 int MainWindow::selectedRow() const
 {
-    const QList<QListWidgetItem *> selected = m_list->selectedItems();
-    return selected.isEmpty() ? -1 : m_list->row(selected.constFirst());
+    const QList<QListWidgetItem *> selected = m_ui->List1->selectedItems();
+    return selected.isEmpty() ? -1 : m_ui->List1->row(selected.constFirst());
 }
 
 void MainWindow::textEdited(const TextBox &box)
@@ -614,7 +421,7 @@ bool MainWindow::writeListing()
     const WriteResult result = writeout(m_session.settings, m_session.outputPath);
     if (!result) {
         MessageBox::showError(
-            this, WindowCaption.toString(),
+            this, windowTitle(),
             u"The listing could not be written to \"%1\".\n\n%2"_s.arg(result.path, result.error));
     }
     return result.ok;
@@ -635,7 +442,7 @@ void MainWindow::saveAtClose()
     for (const FileError &error : errors) {
         lines.append(error.message());
     }
-    MessageBox::showError(this, WindowCaption.toString(),
+    MessageBox::showError(this, windowTitle(),
                           u"The settings could not all be saved.\n\n"_s + lines.join(u'\n'));
 }
 
@@ -662,7 +469,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 // otherwise select the row under the pointer: the menu acts on the row already selected.
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list->viewport()) {
+    if (watched == m_ui->List1->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:

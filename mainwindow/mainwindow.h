@@ -8,21 +8,30 @@
 #include <QPointer>
 #include <QString>
 
-#include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QAction;
 class QCheckBox;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QWidget;
 
+namespace Ui {
+class Form1;
+}
+
 // The main window, Form1. Its controls are views of the one Session it owns: every change the
 // seller makes goes through the listing settings' own operations and the controls are then
 // refreshed from the settings, so what the window shows is always what will be written.
+//
+// The form (mainwindow.ui) fixes the layout in pixels, drawn for an 8-point dialog font: the
+// client area keeps the platform's family but not a larger size, which would cut captions such
+// as "Auction ID" short. The logo spells the product's name on four staggered lines, a large
+// initial and then the rest of the word. The code adds what a form cannot say: the style
+// items from their table, the order menu, and the behaviour of every control.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -42,8 +51,8 @@ public:
     // Whether saving at close reported an error (the seller has been told).
     bool saveFailed() const { return m_saveFailed; }
 
-    QAction *coloursAction() const { return m_coloursAction; }
-    QAction *aboutAction() const { return m_aboutAction; }
+    QAction *coloursAction() const;
+    QAction *aboutAction() const;
 
     // Shows the settings again after something outside the window changed them.
     void refreshFromSettings();
@@ -65,11 +74,9 @@ private:
         QCheckBox *box;
     };
 
-    void buildControls();
-    void buildActions();
-    void buildMenus();
-    void placeControls();
-    void setFocusOrder();
+    void setUpControls();
+    void buildStyleItems();
+    QMenu *menuOfGroup(StyleGroup group) const;
     void connectControls();
 
     void openColourSelector();
@@ -90,6 +97,7 @@ private:
     void refreshMarks();
     void saveAtClose();
 
+    std::unique_ptr<Ui::Form1> m_ui;
     Session m_session;
     bool m_loaded = false;
     bool m_saved = false;
@@ -98,16 +106,7 @@ private:
 
     std::vector<TextBox> m_textBoxes;
     std::vector<Switch> m_switches;
-    QListWidget *m_list = nullptr;
-
     std::vector<QAction *> m_styleActions; // in the order of styleItems()
-    QAction *m_previewAction = nullptr;
-    QAction *m_createAction = nullptr;
-    QAction *m_quitAction = nullptr;
-    QAction *m_coloursAction = nullptr;
-    QAction *m_aboutAction = nullptr;
-    QAction *m_orderUpAction = nullptr;
-    QAction *m_orderDownAction = nullptr;
     QMenu *m_orderMenu = nullptr;
     QPointer<QWidget> m_colourSelector;
 };

@@ -1,6 +1,6 @@
 #include "aboutbox.h"
 
-#include "messageboxseam.h"
+#include "seams.h"
 
 #include <QMessageBox>
 
@@ -13,5 +13,5 @@ void showAboutBox(QWidget *parent)
                     parent);
     box.setObjectName(u"AboutBox"_s);
     box.setWindowModality(Qt::ApplicationModal);
-    MessageBoxSeam::exec(box);
+    MessageBox::exec(box);
 }

@@ -1,6 +1,7 @@
 #include "splashwindow.h"
 
-#include "messageboxseam.h"
+#include "seams.h"
+#include "ui_splashwindow.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -14,20 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Twips
-{
-    int left;
-    int top;
-    int width;
-    int height;
-
-    QRect pixels() const { return {px(left), px(top), px(width), px(height)}; }
-    static int px(int twips) { return qRound(twips / 15.0); }
-};
-
-constexpr Twips ClientArea{0, 0, 4485, 5295};
-constexpr Twips PicturePlace{0, 0, 4455, 5295};
-
 // How long to wait at most for the window system to put the window on the screen. Only the
 // first paint waits for it; nothing keeps the splash up once start-up is done.
 constexpr int ExposeWaitMs = 1000;
@@ -37,14 +24,10 @@ constexpr int ExposeWaitMs = 1000;
 SplashWindow::SplashWindow()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
-    setObjectName(u"frmSplash"_s);
-    setFixedSize(ClientArea.pixels().size());
-
-    auto *picture = new QLabel(this);
-    picture->setObjectName(u"Picture1"_s);
-    picture->setGeometry(PicturePlace.pixels());
-    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(QPixmap(u":/tavrin/splash.jpg"_s));
+    Ui::frmSplash ui;
+    ui.setupUi(this);
+    // The picture is one of the program's embedded resources, which the form does not list.
+    ui.Picture1->setPixmap(QPixmap(u":/tavrin/splash.jpg"_s));
 }
 
 void SplashWindow::showAndPaint()
@@ -79,7 +62,7 @@ bool startWithSplash(const std::function<StartUpOutcome()> &loadMainWindow)
                            &splash);
         report.setObjectName(u"StartUpError"_s);
         report.setWindowModality(Qt::ApplicationModal);
-        MessageBoxSeam::exec(report);
+        MessageBox::exec(report);
         splash.close();
         return false;
     }

@@ -37,7 +37,6 @@
 
 #include "../cases.h"
 #include "mainwindow.h"
-#include "messageboxseam.h"
 #include "seams.h"
 
 #include <QAbstractButton>
@@ -146,9 +145,9 @@ private:
                                    : SaveDialog::Hook());
         Browser::setTestHook(on ? Browser::Hook([this](const QString &path) { m_opened = path; })
                                 : Browser::Hook());
-        MessageBoxSeam::setInterceptor(
-            on ? MessageBoxSeam::Interceptor([this](QMessageBox &box) { m_message = box.text(); })
-               : MessageBoxSeam::Interceptor());
+        MessageBox::setTestHook(
+            on ? MessageBox::Hook([this](QMessageBox &box) { m_message = box.text(); })
+               : MessageBox::Hook());
     }
 
     // A failed start is reported as the program reports it, and the window is never shown.

@@ -1,5 +1,5 @@
 #include "aboutbox.h"
-#include "messageboxseam.h"
+#include "seams.h"
 #include "splashwindow.h"
 
 #include <QApplication>
@@ -83,7 +83,7 @@ class BoxRecorder
 public:
     BoxRecorder()
     {
-        MessageBoxSeam::setInterceptor([this](QMessageBox &box) {
+        MessageBox::setTestHook([this](QMessageBox &box) {
             boxes.append({box.objectName(), box.windowTitle(), box.text(), box.icon(),
                           box.standardButtons(), box.buttons().size(), box.windowModality(),
                           box.parentWidget(),
@@ -91,7 +91,7 @@ public:
                           visibleSplash() != nullptr});
         });
     }
-    ~BoxRecorder() { MessageBoxSeam::setInterceptor({}); }
+    ~BoxRecorder() { MessageBox::setTestHook({}); }
     BoxRecorder(const BoxRecorder &) = delete;
     BoxRecorder &operator=(const BoxRecorder &) = delete;
 

@@ -5,11 +5,12 @@
 #include <functional>
 #include <optional>
 
+class QMessageBox;
 class QWidget;
 
-// The window's few calls into the desktop, each behind a hook that a test sets in advance, so
+// The program's few calls into the desktop, each behind a hook that a test sets in advance, so
 // that no test waits on a modal dialog or starts a browser. With no hook set, the real thing
-// runs.
+// runs. Every window goes through here.
 
 struct SaveRequest
 {
@@ -32,9 +33,14 @@ public:
 class MessageBox
 {
 public:
-    // A modal error box with one OK button, shown through MessageBoxSeam so that tests can
-    // examine it instead of waiting on it.
+    using Hook = std::function<void(QMessageBox &box)>;
+
+    // Shows the box modally and returns when it is dismissed, or, while a hook is set, hands
+    // the real box to the hook and never puts it on the screen.
+    static void exec(QMessageBox &box);
+    // A modal error box with one OK button.
     static void showError(QWidget *parent, const QString &title, const QString &text);
+    static void setTestHook(Hook hook);
 };
 
 class Browser

@@ -4,7 +4,7 @@
 #include "aboutbox.h"
 #include "colourselector.h"
 #include "defaultcolours.h"
-#include "messageboxseam.h"
+#include "seams.h"
 #include "splashwindow.h"
 
 #include <QAbstractButton>
@@ -56,7 +56,7 @@ int main(int argc, char **argv)
     splash.close();
 
     // The real box, shown without waiting for OK.
-    MessageBoxSeam::setInterceptor([&](QMessageBox &box) {
+    MessageBox::setTestHook([&](QMessageBox &box) {
         box.show();
         ok &= save(&box, folder, u"about-box.png"_s);
     });

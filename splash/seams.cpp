@@ -1,7 +1,5 @@
 #include "seams.h"
 
-#include "messageboxseam.h"
-
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -12,6 +10,12 @@ namespace {
 SaveDialog::Hook &saveHook()
 {
     static SaveDialog::Hook hook;
+    return hook;
+}
+
+MessageBox::Hook &messageHook()
+{
+    static MessageBox::Hook hook;
     return hook;
 }
 
@@ -51,10 +55,24 @@ void SaveDialog::setTestHook(Hook hook)
     saveHook() = std::move(hook);
 }
 
+void MessageBox::exec(QMessageBox &box)
+{
+    if (messageHook()) {
+        messageHook()(box);
+        return;
+    }
+    box.exec();
+}
+
 void MessageBox::showError(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
-    MessageBoxSeam::exec(box);
+    exec(box);
+}
+
+void MessageBox::setTestHook(Hook hook)
+{
+    messageHook() = std::move(hook);
 }
 
 void Browser::openFile(const QString &path)
