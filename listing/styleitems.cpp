@@ -130,17 +130,6 @@ const std::vector<StyleItem> &styleItems()
     return items;
 }
 
-std::vector<const StyleItem *> itemsOfGroup(StyleGroup group)
-{
-    std::vector<const StyleItem *> result;
-    for (const StyleItem &item : styleItems()) {
-        if (item.group == group) {
-            result.push_back(&item);
-        }
-    }
-    return result;
-}
-
 const StyleItem *findStyleItem(const QString &name)
 {
     for (const StyleItem &item : styleItems()) {
@@ -149,57 +138,6 @@ const StyleItem *findStyleItem(const QString &name)
         }
     }
     return nullptr;
-}
-
-std::optional<SectionId> sectionOfGroup(StyleGroup group)
-{
-    if (const SectionGroups *row = rowForGroup(group)) {
-        return row->section;
-    }
-    return std::nullopt;
-}
-
-bool isSizeGroup(StyleGroup group)
-{
-    const SectionGroups *row = rowForGroup(group);
-    return group == StyleGroup::HeaderSize || (row && row->size == group);
-}
-
-bool isAlignmentGroup(StyleGroup group)
-{
-    const SectionGroups *row = rowForGroup(group);
-    return row && row->align == group;
-}
-
-StyleGroup sizeGroupOf(SectionId id)
-{
-    return rowFor(id)->size;
-}
-
-StyleGroup alignmentGroupOf(SectionId id)
-{
-    return rowFor(id)->align;
-}
-
-QString groupMenuName(StyleGroup group)
-{
-    if (group == StyleGroup::HeaderSize) {
-        return u"hedrsize"_s;
-    }
-    const SectionGroups *row = rowForGroup(group);
-    if (!row) {
-        return {};
-    }
-    return QString::fromUtf16(row->prefix) + (row->size == group ? u"size"_s : u"alignment"_s);
-}
-
-QString groupMenuCaption(StyleGroup group)
-{
-    if (group == StyleGroup::HeaderSize) {
-        return u"Headers"_s;
-    }
-    const std::optional<SectionId> section = sectionOfGroup(group);
-    return section ? listName(*section) : QString();
 }
 
 void selectStyleItem(ListingSettings &settings, const StyleItem &item)

@@ -45,20 +45,7 @@ struct StyleItem
 // All 83 items, in menu order: Headers (look, then alignment), Fonts, the eight size
 // submenus, the seven alignment submenus.
 const std::vector<StyleItem> &styleItems();
-std::vector<const StyleItem *> itemsOfGroup(StyleGroup group);
 const StyleItem *findStyleItem(const QString &name);
-
-// The section a size or alignment group belongs to; none for the header and font groups.
-std::optional<SectionId> sectionOfGroup(StyleGroup group);
-bool isSizeGroup(StyleGroup group);
-bool isAlignmentGroup(StyleGroup group);
-StyleGroup sizeGroupOf(SectionId id);
-StyleGroup alignmentGroupOf(SectionId id);
-
-// The submenu that holds a size or alignment group: its control name and caption
-// ("titlsize" "Title", "descalignment" "Description"). Empty for the other groups.
-QString groupMenuName(StyleGroup group);
-QString groupMenuCaption(StyleGroup group);
 
 // Choosing an item: its group's setting takes the item's value; nothing else changes.
 void selectStyleItem(ListingSettings &settings, const StyleItem &item);
