@@ -1,0 +1,198 @@
+#include "../faildevice.h"
+#include "colorrecord.h"
+#include "pagewriter.h"
+#include "recordio.h"
+#include "saveout.h"
+#include "textfile.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : "<none>";
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+const QStringList DataFiles{u"ebayid.dat"_s,   u"thankyou.dat"_s, u"noreserve.dat"_s,
+                            u"shipping.dat"_s, u"payment.dat"_s,  u"colorset.dat"_s,
+                            u"prefs.dat"_s};
+
+// A program folder whose old colour file has a tail, and a session in which every text and
+// colour differs from what was loaded, so that all seven files are due.
+struct SaveCase
+{
+    QTemporaryDir dir;
+    QString folder = dir.path() + u'/';
+    Session session;
+    // What saving writes, from the file formats: the record of an empty list and a new window's
+    // marks, and the colour record over the old tail.
+    QMap<QString, QByteArray> saved{
+        {u"colorset.dat"_s, "000000" + QByteArray("ABCDEF").repeated(15) + "tail"},
+        {u"prefs.dat"_s, QByteArray(168, ' ') + "SLL1LLLLLL" + QByteArray(32, '\0')}};
+
+    SaveCase()
+    {
+        session.programFolder = folder;
+        writeFile(folder + u"colorset.dat"_s, QByteArray(96, 'o') + "tail");
+        session.settings.setColors(
+            colorSetFromRecord("000000" + QByteArray("ABCDEF").repeated(15)));
+        for (TextField field : {TextField::AuctionId, TextField::ThankYou, TextField::NoReserve,
+                                TextField::Shipping, TextField::Payment}) {
+            session.settings.setText(field, u"new"_s);
+        }
+        for (const QString &name : DataFiles.first(5)) {
+            saved.insert(name, "new\r\n");
+        }
+    }
+};
+
+QStringList reported(const std::vector<FileError> &errors)
+{
+    QStringList names;
+    for (const FileError &error : errors) {
+        names.append(error.fileName);
+    }
+    return names;
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A writer that ignored a short write would leave a cut page or record behind.
+    void writersReportShortWrites()
+    {
+        ListingSettings s;
+        s.startFirstRun();
+        const QByteArray page = renderPage(s);
+        const QByteArray record(96, 'R');
+        const QByteArray old = QByteArray(96, 'o') + QByteArray("0123456789").repeated(20000);
+        const std::pair<qint64, qint64> rooms[] = {
+            {0, 0}, {1, 1}, {page.size() / 2, 95}, {page.size() - 1, old.size() - 1}};
+        for (const auto &[pageRoom, recordRoom] : rooms) {
+            FailingDevice full({}, pageRoom);
+            full.open(QIODevice::WriteOnly);
+            QVERIFY2(!writePage(s, full), qPrintable(QString::number(pageRoom)));
+            FailingDevice oldDevice(old, 1 << 30);
+            oldDevice.open(QIODevice::ReadOnly);
+            FailingDevice out({}, recordRoom);
+            out.open(QIODevice::WriteOnly);
+            QVERIFY2(!writeRecordOver(out, record, &oldDevice),
+                     qPrintable(QString::number(recordRoom)));
+        }
+        FailingDevice roomy({}, page.size());
+        roomy.open(QIODevice::WriteOnly);
+        QVERIFY(writePage(s, roomy));
+        QCOMPARE(roomy.written(), page);
+
+        // An old file that fails to give its tail would lose it.
+        FailingDevice failingOld(old, 120);
+        failingOld.open(QIODevice::ReadOnly);
+        FailingDevice out({}, 1 << 30);
+        out.open(QIODevice::WriteOnly);
+        QVERIFY(!writeRecordOver(out, record, &failingOld));
+        FailingDevice failingRead("abcdef", 3);
+        failingRead.open(QIODevice::ReadOnly);
+        QCOMPARE(readRecord(failingRead, 210), std::nullopt);
+    }
+
+    // The readers tell a failing device and an oversized file from an empty one.
+    void textReaders()
+    {
+        using enum ReadStatus;
+        const std::tuple<QByteArray, qint64, qint64, ReadStatus, ReadStatus> rows[] = {
+            {"", 1 << 30, MaxTextFileBytes, Empty, Empty},
+            {"abcd", 1 << 30, 4, Ok, Ok},
+            {"abcde", 1 << 30, 4, TooLarge, TooLarge},
+            {"ab\r\ncdefgh", 1 << 30, 4, Ok, TooLarge}, // only its line counts for a one-line file
+            {"abc", 2, MaxTextFileBytes, DeviceError, DeviceError},
+            {"abc\r\ndef\r\n", 6, MaxTextFileBytes, Ok, DeviceError}, // never read past the line
+        };
+        for (const auto &[bytes, failsAt, limit, oneLine, multiLine] : rows) {
+            FailingDevice first(bytes, failsAt), all(bytes, failsAt);
+            first.open(QIODevice::ReadOnly);
+            all.open(QIODevice::ReadOnly);
+            QCOMPARE(readOneLineText(first, limit).status, oneLine);
+            const TextRead read = readMultiLineText(all, limit);
+            QVERIFY(read.status == multiLine && (multiLine == Ok || read.text.isEmpty()));
+        }
+    }
+
+    // A write that fails, to a path under a regular file or half-way as on a full disk, is
+    // reported and leaves the earlier page and no stray file.
+    void writeoutReportsFailures()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"preview.html"_s);
+        writeFile(path, "earlier\r\n");
+        const WriteResult blocked = writeout(ListingSettings(), path + u"/page.txt"_s);
+        QVERIFY(!blocked.ok && !blocked.error.isEmpty());
+        QCOMPARE(blocked.path, QDir::toNativeSeparators(path + u"/page.txt"_s));
+#ifdef Q_OS_UNIX
+        ListingSettings s;
+        s.startFirstRun();
+        s.setText(TextField::Description, QString(20000, u'd'));
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit small{4096, saved.rlim_max};
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        const WriteResult result = writeout(s, path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(!result.ok && !result.error.isEmpty());
+        QCOMPARE(result.path, QDir::toNativeSeparators(path));
+        QCOMPARE(fileBytes(path), "earlier\r\n");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+#endif
+    }
+
+    // Saving goes on past files that fail and reports them together; the others are saved whole.
+    void saveoutPastFailingFiles_data()
+    {
+        QTest::addColumn<QStringList>("broken");
+        for (const QString &name : DataFiles) {
+            QTest::newRow(qPrintable(name)) << QStringList{name};
+        }
+        QTest::newRow("every file") << DataFiles;
+    }
+
+    void saveoutPastFailingFiles()
+    {
+        QFETCH(QStringList, broken);
+        SaveCase c;
+        for (const QString &name : broken) {
+            QFile::remove(c.folder + name);
+            QVERIFY(QDir(c.folder).mkdir(name));
+        }
+        const std::vector<FileError> errors = saveout(c.session);
+        QCOMPARE(reported(errors), broken);
+        QVERIFY(errors[0].folder == c.folder && !errors[0].reason.isEmpty());
+        for (const QString &name : DataFiles) {
+            QCOMPARE(fileBytes(c.folder + name), broken.contains(name) ? "<none>" : c.saved[name]);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFaults)
+#include "tst_faults.moc"

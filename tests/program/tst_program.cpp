@@ -1,0 +1,238 @@
+#include "mainwindow.h"
+#include "program.h"
+#include "seams.h"
+#include "splashwindow.h"
+#include "windowicon.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+}
+
+QMap<QString, QByteArray> folderContents(const QString &folder)
+{
+    QMap<QString, QByteArray> contents;
+    for (const QString &name : QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        contents.insert(name, fileBytes(folder + name));
+    }
+    return contents;
+}
+
+QWidget *visibleSplash()
+{
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    const auto it = std::find_if(tops.begin(), tops.end(), [](QWidget *w) {
+        return qobject_cast<SplashWindow *>(w) && w->isVisible();
+    });
+    return it == tops.end() ? nullptr : *it;
+}
+
+// Counts the paints that reach the splash, and notes whether a splash was up when the watched
+// main window was shown.
+struct SplashWatch : QObject
+{
+    QWidget *main = nullptr;
+    int paints = 0;
+    std::optional<bool> splashUpWhenMainShown;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget *>(watched)->window() == visibleSplash()) {
+            ++paints;
+        } else if (event->type() == QEvent::Show && watched == main) {
+            splashUpWhenMainShown = visibleSplash() != nullptr;
+        }
+        return false;
+    }
+};
+
+volatile std::sig_atomic_t g_previousHandlerCalls = 0;
+
+// A close request as a logout or a signal sends it, whether or not the window is shown.
+bool closeAccepted(QWidget &window)
+{
+    QCloseEvent close;
+    QApplication::sendEvent(&window, &close);
+    return close.isAccepted();
+}
+
+} // namespace
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> m_dir;
+    QString m_folder;
+    QStringList m_boxes;
+
+private slots:
+    // A first start in a program folder of its own, with the shipped files.
+    void init()
+    {
+        m_dir.emplace();
+        m_folder = m_dir->path() + u'/';
+        const QDir defaults(QStringLiteral(TAVRIN_DEFAULTS_DIR));
+        for (const QString &name : defaults.entryList({u"*.dat"_s}, QDir::Files)) {
+            QVERIFY(QFile::copy(defaults.filePath(name), m_folder + name));
+        }
+        QFile::remove(m_folder + u"prefs.dat"_s);
+        m_boxes.clear();
+        // Every message box the program shows comes here instead of waiting for a click.
+        MessageBox::setTestHook([this](QMessageBox &box) {
+            m_boxes.append(box.windowTitle() + u'|' + box.text() + u'|' +
+                           (visibleSplash() ? u"over the splash"_s : u""_s));
+        });
+    }
+
+    void cleanup()
+    {
+        MessageBox::setTestHook({});
+        QCOMPARE(visibleSplash(), nullptr);
+    }
+
+    void savesOnEveryWayOut_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: the close box, -1: File > Quit
+        QTest::newRow("close box") << 0;
+        QTest::newRow("File > Quit") << -1;
+#ifdef Q_OS_UNIX
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+#endif
+    }
+
+    void savesOnEveryWayOut()
+    {
+        QFETCH(int, signal);
+        const int status = runProgram(m_folder, [signal](MainWindow &window) {
+            window.findChild<QLineEdit *>(u"Text4"_s)->setText(u"Saved on the way out"_s);
+            if (signal == 0) {
+                QTimer::singleShot(0, &window, &QWidget::close);
+            } else if (signal == -1) {
+                QTimer::singleShot(0, window.findChild<QAction *>(u"Quit"_s), &QAction::trigger);
+            } else {
+                std::raise(signal);
+            }
+        });
+        QCOMPARE(status, 0);
+        QCOMPARE(fileBytes(m_folder + u"ebayid.dat"_s), "Saved on the way out\r\n");
+        QVERIFY(fileBytes(m_folder + u"prefs.dat"_s).startsWith("Title       No Reserve  "));
+        QCOMPARE(m_boxes, QStringList());
+    }
+
+#ifdef Q_OS_UNIX
+    // Once the first signal is in, a second one reaches the handler the program started with,
+    // so a hung shut-down can still be ended.
+    void secondSignalTakesItsUsualCourse()
+    {
+        const auto previous =
+            std::signal(SIGTERM, [](int) { g_previousHandlerCalls = g_previousHandlerCalls + 1; });
+        QObject context;
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, &context,
+                         [] { std::raise(SIGTERM); });
+        const int status = runProgram(m_folder, [](MainWindow &) { std::raise(SIGTERM); });
+        std::signal(SIGTERM, previous);
+        QCOMPARE(status, 0);
+        QCOMPARE(g_previousHandlerCalls, 1);
+    }
+#endif
+
+    void failedSaveIsReported()
+    {
+        // "prefs.dat" cannot be replaced by a file while a folder holds its name.
+        const int status = runProgram(m_folder, [this](MainWindow &window) {
+            QFile::remove(m_folder + u"prefs.dat"_s);
+            QDir(m_folder).mkdir(u"prefs.dat"_s);
+            QTimer::singleShot(0, &window, &QWidget::close);
+        });
+        QCOMPARE(status, 1);
+        QVERIFY2(m_boxes.size() == 1 && m_boxes[0].contains(u"prefs.dat"_s),
+                 qPrintable(m_boxes.join(u'\n')));
+    }
+
+    // Reported over the splash, no main window, nothing written, not even by a later close.
+    void startUpFailureWritesNothing()
+    {
+        QVERIFY(QFile::remove(m_folder + u"thankyou.dat"_s));
+        const auto before = folderContents(m_folder);
+        bool shown = false;
+        QCOMPARE(runProgram(m_folder, [&shown](MainWindow &) { shown = true; }), 1);
+        QVERIFY(!shown && m_boxes.size() == 1);
+        QVERIFY2(m_boxes[0].startsWith(u"Tavrin - Brisken|"_s) &&
+                     m_boxes[0].contains(u"thankyou.dat"_s) &&
+                     m_boxes[0].endsWith(u"|over the splash"_s),
+                 qPrintable(m_boxes[0]));
+        MainWindow window;
+        QVERIFY(window.load(m_folder) && closeAccepted(window));
+        QCOMPARE(folderContents(m_folder), before);
+    }
+
+    // A logout and a signal arriving together close the window twice; it saves once.
+    void savingHappensOnce()
+    {
+        MainWindow window;
+        QVERIFY(!window.load(m_folder) && closeAccepted(window));
+        QCOMPARE(fileBytes(m_folder + u"prefs.dat"_s).size(), 210);
+        QVERIFY(QFile::remove(m_folder + u"prefs.dat"_s));
+        QVERIFY(closeAccepted(window));
+        QVERIFY(!QFile::exists(m_folder + u"prefs.dat"_s));
+    }
+
+    void splashCoversStartUp()
+    {
+        SplashWatch watch;
+        QWidget main;
+        watch.main = &main;
+        qApp->installEventFilter(&watch);
+        int paintsBeforeStartUp = -1;
+        const bool started = startWithSplash([&] {
+            paintsBeforeStartUp = visibleSplash() && !main.isVisible() ? watch.paints : -1;
+            return StartUpOutcome{&main, {}};
+        });
+        qApp->removeEventFilter(&watch);
+        QVERIFY(started && main.isVisible() && paintsBeforeStartUp > 0);
+        QCOMPARE(watch.splashUpWhenMainShown, false);
+    }
+
+    void aboutBoxChangesNothing()
+    {
+        MainWindow window;
+        QCOMPARE(window.load(m_folder), std::nullopt);
+        const ListingSettings before = window.session().settings;
+        window.findChild<QAction *>(u"HelpAbout"_s)->trigger();
+        QCOMPARE(m_boxes, QStringList{u"About Tavrin v2.0.1|Tavrin version 2.0.1\r\nBrisken|"_s});
+        QVERIFY(window.session().settings == before);
+    }
+
+    // The splash picture is a baseline JFIF image of its documented size; the icon is 32 x 32.
+    void pictures()
+    {
+        const QByteArray jpeg = fileBytes(u":/tavrin/splash.jpg"_s);
+        QVERIFY(jpeg.startsWith("\xFF\xD8\xFF\xE0") &&
+                jpeg.mid(6, 7) == QByteArrayLiteral("JFIF\0\1\1"));
+        // One start-of-frame, baseline: 8 bits, 352 lines of 295 samples, three components.
+        QVERIFY(jpeg.contains(QByteArrayLiteral("\xFF\xC0\0\x11\x08\x01\x60\x01\x27\x03")) &&
+                !jpeg.contains("\xFF\xC2"));
+        QCOMPARE(tavrinWindowIcon().pixmap(QSize(32, 32)).toImage().size(), QSize(32, 32));
+    }
+};
+
+QTEST_MAIN(TestProgram)
+#include "tst_program.moc"
