@@ -130,16 +130,6 @@ const std::vector<StyleItem> &styleItems()
     return items;
 }
 
-const StyleItem *findStyleItem(const QString &name)
-{
-    for (const StyleItem &item : styleItems()) {
-        if (item.name == name) {
-            return &item;
-        }
-    }
-    return nullptr;
-}
-
 void selectStyleItem(ListingSettings &settings, const StyleItem &item)
 {
     switch (item.group) {

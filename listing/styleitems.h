@@ -45,7 +45,6 @@ struct StyleItem
 // All 83 items, in menu order: Headers (look, then alignment), Fonts, the eight size
 // submenus, the seven alignment submenus.
 const std::vector<StyleItem> &styleItems();
-const StyleItem *findStyleItem(const QString &name);
 
 // Choosing an item: its group's setting takes the item's value; nothing else changes.
 void selectStyleItem(ListingSettings &settings, const StyleItem &item);
