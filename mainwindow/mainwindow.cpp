@@ -16,6 +16,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDebug>
 #include <QDir>
 #include <QLayout>
 #include <QLineEdit>
@@ -433,17 +434,33 @@ void MainWindow::saveAtClose()
         return;
     }
     m_saved = true;
+    m_saveFailed = !saveSettings(true);
+}
+
+void MainWindow::saveForSessionEnd(bool canAsk)
+{
+    if (m_loaded && !m_saved) {
+        saveSettings(canAsk);
+    }
+}
+
+bool MainWindow::saveSettings(bool canAsk)
+{
     const std::vector<FileError> errors = saveout(m_session);
     if (errors.empty()) {
-        return;
+        return true;
     }
-    m_saveFailed = true;
     QStringList lines;
     for (const FileError &error : errors) {
         lines.append(error.message());
     }
-    MessageBox::showError(this, windowTitle(),
-                          u"The settings could not all be saved.\n\n"_s + lines.join(u'\n'));
+    const QString report = u"The settings could not all be saved.\n\n"_s + lines.join(u'\n');
+    if (canAsk) {
+        MessageBox::showError(this, windowTitle(), report);
+    } else {
+        qCritical().noquote() << report;
+    }
+    return false;
 }
 
 // The selector works on the session's colours directly, so nothing needs refreshing after it.

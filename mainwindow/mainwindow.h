@@ -51,6 +51,12 @@ public:
     // Whether saving at close reported an error (the seller has been told).
     bool saveFailed() const { return m_saveFailed; }
 
+    // The desktop session is ending: the settings are saved now, and the window stays, since a
+    // logout can still be cancelled; its later close saves again. A failure is shown in a
+    // message box when the session manager lets the program ask, else written to standard
+    // error, where a box nobody can answer would hold up the logout.
+    void saveForSessionEnd(bool canAsk);
+
     QAction *coloursAction() const;
     QAction *aboutAction() const;
 
@@ -96,6 +102,8 @@ private:
     void refreshSwitches();
     void refreshMarks();
     void saveAtClose();
+    // Saves every data file; returns whether all were written, after reporting the others.
+    bool saveSettings(bool canAsk);
 
     std::unique_ptr<Ui::Form1> m_ui;
     Session m_session;

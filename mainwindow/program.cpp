@@ -26,17 +26,24 @@ int runProgram(const QString &programFolder, const std::function<void(MainWindow
     }
     MainWindow &window = *loaded;
 
-    // Every way out closes the window, and closing it saves the settings.
+    // Every way out closes the window, and closing it saves the settings; the end of the
+    // desktop session saves without closing, since the seller may still cancel it.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &window, &QWidget::close);
 #ifndef QT_NO_SESSIONMANAGER
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager &) { window.close(); });
+                     [&window](QSessionManager &manager) {
+                         window.saveForSessionEnd(manager.allowsInteraction());
+                         manager.release();
+                     });
 #endif
 
     if (whenShown) {
         whenShown(window);
     }
     const int status = QApplication::exec();
+    // The event loop can end without the window closing (the application told to quit); the
+    // close saves, once, all the same.
+    window.close();
     return window.saveFailed() ? 1 : status;
 }

@@ -4,6 +4,7 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -15,22 +16,29 @@ namespace {
 // A signal handler may do next to nothing; it writes one byte into a socket pair whose
 // other end the event loop watches (the self-pipe trick).
 int g_wakeup[2] = {-1, -1};
-constexpr int CaughtSignals[] = {SIGTERM, SIGINT};
+constexpr int CaughtSignals[] = {SIGTERM, SIGINT, SIGHUP};
 struct sigaction g_previous[std::size(CaughtSignals)];
+// A signal the program was started with ignored (nohup, a background job) stays ignored.
+bool g_caught[std::size(CaughtSignals)] = {};
+
+// sigaction() may be called from a handler, so the first signal itself puts the earlier
+// handlers back: a second one takes its usual course at once, however far the save has got.
+void restorePreviousHandlers()
+{
+    for (size_t i = 0; i < std::size(CaughtSignals); ++i) {
+        if (g_caught[i]) {
+            ::sigaction(CaughtSignals[i], &g_previous[i], nullptr);
+        }
+    }
+}
 
 void onTerminationSignal(int)
 {
     const int savedErrno = errno;
+    restorePreviousHandlers();
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_wakeup[0], &byte, 1);
     errno = savedErrno;
-}
-
-void restorePreviousHandlers()
-{
-    for (size_t i = 0; i < std::size(CaughtSignals); ++i) {
-        ::sigaction(CaughtSignals[i], &g_previous[i], nullptr);
-    }
 }
 
 } // namespace
@@ -52,7 +60,6 @@ TerminationSignals::TerminationSignals(QObject *parent)
         char byte;
         [[maybe_unused]] const ssize_t got = ::read(g_wakeup[1], &byte, 1);
         m_notifier->setEnabled(false);
-        restorePreviousHandlers();
         emit received();
     });
 
@@ -61,7 +68,11 @@ TerminationSignals::TerminationSignals(QObject *parent)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (size_t i = 0; i < std::size(CaughtSignals); ++i) {
-        ::sigaction(CaughtSignals[i], &action, &g_previous[i]);
+        ::sigaction(CaughtSignals[i], nullptr, &g_previous[i]);
+        g_caught[i] = g_previous[i].sa_handler != SIG_IGN;
+        if (g_caught[i]) {
+            ::sigaction(CaughtSignals[i], &action, nullptr);
+        }
     }
 }
 
@@ -71,6 +82,7 @@ TerminationSignals::~TerminationSignals()
         return;
     }
     restorePreviousHandlers();
+    std::fill(std::begin(g_caught), std::end(g_caught), false);
     delete m_notifier;
     for (int &fd : g_wakeup) {
         ::close(fd);

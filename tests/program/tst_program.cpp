@@ -2,12 +2,14 @@
 #include "program.h"
 #include "seams.h"
 #include "splashwindow.h"
+#include "terminationsignals.h"
 #include "windowicon.h"
 
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -109,12 +111,15 @@ private slots:
 
     void savesOnEveryWayOut_data()
     {
-        QTest::addColumn<int>("signal"); // 0: the close box, -1: File > Quit
+        // 0: the close box, -1: File > Quit, -2: the event loop told to end, the window open
+        QTest::addColumn<int>("signal");
         QTest::newRow("close box") << 0;
         QTest::newRow("File > Quit") << -1;
+        QTest::newRow("quit") << -2;
 #ifdef Q_OS_UNIX
         QTest::newRow("SIGTERM") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
 #endif
     }
 
@@ -127,6 +132,8 @@ private slots:
                 QTimer::singleShot(0, &window, &QWidget::close);
             } else if (signal == -1) {
                 QTimer::singleShot(0, window.findChild<QAction *>(u"Quit"_s), &QAction::trigger);
+            } else if (signal == -2) {
+                QTimer::singleShot(0, qApp, &QCoreApplication::quit);
             } else {
                 std::raise(signal);
             }
@@ -152,7 +159,50 @@ private slots:
         QCOMPARE(status, 0);
         QCOMPARE(g_previousHandlerCalls, 1);
     }
+
+    // Started with nohup or in the background, the program keeps those signals ignored.
+    void inheritedIgnoredSignalsStayIgnored()
+    {
+        const auto hup = std::signal(SIGHUP, SIG_IGN);
+        const auto interrupt = std::signal(SIGINT, SIG_IGN);
+        bool received = false;
+        {
+            TerminationSignals termination;
+            QObject::connect(&termination, &TerminationSignals::received, [&] { received = true; });
+            std::raise(SIGHUP);
+            std::raise(SIGINT);
+            QCoreApplication::processEvents();
+            QVERIFY(!received);
+            std::raise(SIGTERM);
+            QTRY_VERIFY(received);
+        }
+        QVERIFY(std::signal(SIGHUP, hup) == SIG_IGN);
+        QVERIFY(std::signal(SIGINT, interrupt) == SIG_IGN);
+    }
 #endif
+
+    // A logout saves at once and leaves the window open, since it may be cancelled; without a
+    // seller to answer, a failure goes to standard error. The later close saves again.
+    void sessionEndSavesAndKeepsRunning()
+    {
+        MainWindow window;
+        QCOMPARE(window.load(m_folder), std::nullopt);
+        window.show();
+        auto *id = window.findChild<QLineEdit *>(u"Text4"_s);
+        id->setText(u"At logout"_s);
+        QVERIFY(QFile::remove(m_folder + u"prefs.dat"_s) && QDir(m_folder).mkdir(u"prefs.dat"_s));
+        QTest::ignoreMessage(
+            QtCriticalMsg,
+            QRegularExpression(u"(?s)^The settings could not all be saved.*prefs"_s));
+        window.saveForSessionEnd(false);
+        QCOMPARE(fileBytes(m_folder + u"ebayid.dat"_s), "At logout\r\n");
+        QVERIFY(window.isVisible() && m_boxes.isEmpty());
+        QVERIFY(QDir(m_folder).rmdir(u"prefs.dat"_s));
+        id->setText(u"At the close"_s);
+        QVERIFY(closeAccepted(window));
+        QCOMPARE(fileBytes(m_folder + u"ebayid.dat"_s), "At the close\r\n");
+        QCOMPARE(fileBytes(m_folder + u"prefs.dat"_s).size(), 210);
+    }
 
     void failedSaveIsReported()
     {
