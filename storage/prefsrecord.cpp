@@ -55,10 +55,24 @@ char digitOf(int value)
     return static_cast<char>('0' + value);
 }
 
+// A record cut short reads as zero bytes from the cut on: at the ends of a slot they go like
+// blanks, so the cut never lists invisible names and a name it left whole is still that name.
+QString slotName(QStringView slot)
+{
+    const auto padding = [](QChar c) { return c == u' ' || c == QChar(0); };
+    while (!slot.isEmpty() && padding(slot.front())) {
+        slot = slot.sliced(1);
+    }
+    while (!slot.isEmpty() && padding(slot.back())) {
+        slot.chop(1);
+    }
+    return slot.toString();
+}
+
 void applyNameSlots(const PrefsRecord &record, ListingSettings &settings)
 {
     for (int slot = 0; slot < PrefsRecord::NameSlotCount; ++slot) {
-        const QString name = trimBlanks(record.nameSlot(slot));
+        const QString name = slotName(record.nameSlot(slot));
         if (name.isEmpty()) {
             continue;
         }
