@@ -31,7 +31,9 @@ WriteResult replaceFile(const QString &path, const ContentWriter &write)
     const QString shown = QDir::toNativeSeparators(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return WriteResult::failure(shown, file.errorString());
+        WriteResult result = WriteResult::failure(shown, file.errorString());
+        result.notOpened = true;
+        return result;
     }
     if (const std::optional<QString> reason = write(file)) {
         file.cancelWriting();

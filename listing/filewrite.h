@@ -15,6 +15,9 @@ struct WriteResult
     bool ok = true;
     QString path;
     QString error;
+    // The failure came before any byte was written: the new file could not be opened beside
+    // the old one (a folder that refuses new files), and the old file was not touched.
+    bool notOpened = false;
 
     explicit operator bool() const { return ok; }
     static WriteResult success(const QString &path) { return {true, path, {}}; }

@@ -123,14 +123,47 @@ std::optional<FileError> createEmptyFile(const QString &folder, const QString &n
     return errorFor(folder, name, file.errorString());
 }
 
+namespace {
+
+// A program folder may refuse new files while its data files are writable (a read-only
+// install folder): there the file is overwritten in place, as a plain write would do. A record
+// file keeps the bytes after its record, since only the record is written over.
+std::optional<FileError> writeInPlace(const QString &folder, const QString &name,
+                                      QByteArrayView bytes, bool keepTail)
+{
+    QFile file(folder + name);
+    const QIODevice::OpenMode mode =
+        keepTail ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!file.open(mode | QIODevice::ExistingOnly) || !writeAll(file, bytes) || !file.flush()) {
+        return errorFor(folder, name, file.errorString());
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        return errorFor(folder, name, file.errorString());
+    }
+    return std::nullopt;
+}
+
+std::optional<FileError> afterReplacing(const QString &folder, const QString &name,
+                                        const WriteResult &written, QByteArrayView bytes,
+                                        bool keepTail)
+{
+    if (written) {
+        return std::nullopt;
+    }
+    if (written.notOpened && QFileInfo(folder + name).isFile()) {
+        return writeInPlace(folder, name, bytes, keepTail);
+    }
+    return errorFor(folder, name, written.error);
+}
+
+} // namespace
+
 std::optional<FileError> replaceTextFile(const QString &folder, const QString &name,
                                          const QString &text)
 {
-    const WriteResult written = replaceFile(folder + name, textFileBytes(text));
-    if (!written) {
-        return errorFor(folder, name, written.error);
-    }
-    return std::nullopt;
+    const QByteArray bytes = textFileBytes(text);
+    return afterReplacing(folder, name, replaceFile(folder + name, bytes), bytes, false);
 }
 
 std::optional<FileError> replaceRecordFile(const QString &folder, const QString &name,
@@ -151,8 +184,6 @@ std::optional<FileError> replaceRecordFile(const QString &folder, const QString 
         old.close();
         return ok ? std::nullopt : std::optional(reason);
     });
-    if (!written) {
-        return errorFor(folder, name, written.error);
-    }
-    return std::nullopt;
+    old.close();
+    return afterReplacing(folder, name, written, record, true);
 }

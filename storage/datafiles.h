@@ -95,7 +95,8 @@ RecordFileRead readRecordFile(const QString &folder, const QString &name, qsizet
 // Creates an empty file where none is; a file that appeared meanwhile is left alone.
 std::optional<FileError> createEmptyFile(const QString &folder, const QString &name);
 
-// Both replace the file atomically: on any failure the earlier file stays whole.
+// Both replace the file atomically: on any failure the earlier file stays whole. Where the
+// folder refuses the new file but the file itself is writable, it is overwritten in place.
 std::optional<FileError> replaceTextFile(const QString &folder, const QString &name,
                                          const QString &text);
 // Replaces the record at the start of the file and keeps any bytes after it.

@@ -12,19 +12,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Undoes the record files that start-up itself created empty, should a later one fail, so a
-// failed start leaves the folder as it found it.
-void removeCreated(const QString &folder, const QStringList &created)
-{
-    for (const QString &name : created) {
-        QFile::remove(folder + name);
-    }
-}
-
-} // namespace
-
 QString programFolderFrom(const QString &applicationDirPath)
 {
     QString folder = QDir::fromNativeSeparators(applicationDirPath);
@@ -76,18 +63,15 @@ std::optional<FileError> startup(Session &session, const QString &programFolder,
         return prefs.error;
     }
 
+    // A record file that cannot be created (a folder that refuses new files) is read as
+    // empty all the same: the program starts, and saving at the end reports what it could
+    // not write.
     if (records == RecordFiles::CreateWhenAbsent) {
-        QStringList created;
         for (const auto &[name, absent] : {std::pair{DataFileName::Colors, colors.absent},
                                            std::pair{DataFileName::Prefs, prefs.absent}}) {
-            if (!absent) {
-                continue;
+            if (absent) {
+                createEmptyFile(folder, name.toString());
             }
-            if (std::optional<FileError> error = createEmptyFile(folder, name.toString())) {
-                removeCreated(folder, created);
-                return error;
-            }
-            created.append(name.toString());
         }
     }
 

@@ -14,6 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 inline QString testData(const QString &relative)
 {
     return QStringLiteral(TAVRIN_TEST_DATA_DIR "/") + relative;
@@ -118,6 +124,25 @@ inline void copyTree(const QString &from, const QString &to)
     }
 }
 
+// Root passes every permission check: to meet a folder that refuses new files, this thread
+// gives up (and later takes back) the capability that overrides them.
+inline void overridePermissions(bool on)
+{
+#ifdef Q_OS_LINUX
+    if (::geteuid() != 0) {
+        return;
+    }
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    QVERIFY(::syscall(SYS_capget, &header, data) == 0);
+    const unsigned bit = 1u << CAP_DAC_OVERRIDE;
+    data[0].effective = on ? data[0].effective | bit : data[0].effective & ~bit;
+    QVERIFY(::syscall(SYS_capset, &header, data) == 0);
+#else
+    Q_UNUSED(on);
+#endif
+}
+
 // A fresh program folder for a case: the shipped data files, then the case's own "folder"
 // over them; a case with a file "bare" starts from its own files alone.
 class CaseFolder
@@ -132,11 +157,27 @@ public:
             copyTree(caseDir + QStringLiteral("/folder"), m_dir.path());
         }
     }
+    ~CaseFolder() { setLocked(false); }
+
     // With the trailing "/", as the program folder always is.
     QString path() const { return m_dir.path() + u'/'; }
 
+    // Locked, the folder refuses new files and its files stay writable, as a read-only install
+    // folder with writable data files does.
+    void setLocked(bool locked)
+    {
+        if (locked == m_locked) {
+            return;
+        }
+        m_locked = locked;
+        const QFile::Permissions owner = QFile::ReadOwner | QFile::ExeOwner;
+        QVERIFY(QFile(m_dir.path()).setPermissions(locked ? owner : owner | QFile::WriteOwner));
+        overridePermissions(!locked);
+    }
+
 private:
     QTemporaryDir m_dir;
+    bool m_locked = false;
 };
 
 // Every file under expected must be in actual with the same bytes; "NAME.absent" says that
