@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -269,6 +270,35 @@ private slots:
         window.findChild<QAction *>(u"HelpAbout"_s)->trigger();
         QCOMPARE(m_boxes, QStringList{u"About Tavrin v2.0.1|Tavrin version 2.0.1\r\nBrisken|"_s});
         QVERIFY(window.session().settings == before);
+    }
+
+    // A label's text stands at the top left of its rectangle, where the form puts it, in each
+    // of the three windows.
+    void labelsStandTopLeft()
+    {
+        MainWindow window;
+        QCOMPARE(window.load(m_folder), std::nullopt);
+        window.coloursAction()->trigger();
+        SplashWindow splash;
+        QList<QLabel *> labels = window.findChildren<QLabel *>() + splash.findChildren<QLabel *>();
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == u"Form2"_s) {
+                labels += top->findChildren<QLabel *>();
+            }
+        }
+        // The selector's eight colour samples centre their word, as its form says.
+        QStringList topLeft;
+        QStringList centred;
+        for (const QLabel *label : labels) {
+            if (label->alignment() == (Qt::AlignLeft | Qt::AlignTop)) {
+                topLeft.append(label->objectName());
+            } else if (label->alignment() == Qt::AlignCenter) {
+                centred.append(label->objectName());
+            }
+        }
+        QCOMPARE(topLeft.size(), 12 + 3 + 1);
+        QCOMPARE(centred.size(), 8);
+        QVERIFY(centred.contains(u"DispHeaders"_s));
     }
 
     // The splash picture is a baseline JFIF image of its documented size; the icon is 32 x 32.
