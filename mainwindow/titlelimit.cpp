@@ -12,25 +12,15 @@ qsizetype codePoints(const QString &text)
 
 } // namespace
 
-QValidator::State TitleLimit::validate(QString &input, int &pos) const
+// An edit past the limit is refused whole rather than trimmed: a line edit forgets its undo
+// history whenever its validator rewrites the text.
+QValidator::State TitleLimit::validate(QString &input, int &) const
 {
-    qsizetype excess = codePoints(input) - ListingSettings::MainTitleMaxLength;
-    if (excess <= 0) {
-        return Acceptable;
-    }
-    qsizetype start = std::clamp<qsizetype>(pos, 0, input.size());
-    const qsizetype end = start;
-    while (excess > 0 && start > 0) {
-        const bool pair =
-            start >= 2 && input[start - 1].isLowSurrogate() && input[start - 2].isHighSurrogate();
-        start -= pair ? 2 : 1;
-        --excess;
-    }
-    input.remove(start, end - start);
-    pos = int(start);
-    if (excess > 0) {
-        input = leftCodePoints(input, ListingSettings::MainTitleMaxLength);
-        pos = std::min(pos, int(input.size()));
-    }
-    return Acceptable;
+    return codePoints(input) <= ListingSettings::MainTitleMaxLength ? Acceptable : Invalid;
+}
+
+QString TitleLimit::fitting(const QString &kept, const QString &inserted)
+{
+    const qsizetype room = ListingSettings::MainTitleMaxLength - codePoints(kept);
+    return leftCodePoints(inserted, std::max<qsizetype>(room, 0));
 }
