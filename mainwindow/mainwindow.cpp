@@ -15,11 +15,9 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
@@ -490,21 +488,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
 // otherwise select the row under the pointer: the menu acts on the row already selected.
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // A paste into the main title is cut to the room left and inserted as an ordinary edit,
-    // which Ctrl+Z undoes.
     if (watched == m_ui->Text1 && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste)) {
-        QLineEdit *box = m_ui->Text1;
-        QString kept = box->text();
-        if (box->hasSelectedText()) {
-            kept.remove(box->selectionStart(), box->selectionLength());
-        } else if (box->cursorPosition() > 0) {
-            // A paste is an undo step of its own, as in any box: moving the caret away and
-            // back ends the typing before it.
-            box->cursorBackward(false);
-            box->cursorForward(false);
-        }
-        box->insert(TitleLimit::fitting(kept, QGuiApplication::clipboard()->text()));
+        TitleLimit::paste(*m_ui->Text1);
         return true;
     }
     if (watched == m_ui->List1->viewport()) {

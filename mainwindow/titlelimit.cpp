@@ -3,6 +3,12 @@
 #include "listingsettings.h"
 #include "textrules.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+
+#include <algorithm>
+
 namespace {
 
 qsizetype codePoints(const QString &text)
@@ -19,8 +25,17 @@ QValidator::State TitleLimit::validate(QString &input, int &) const
     return codePoints(input) <= ListingSettings::MainTitleMaxLength ? Acceptable : Invalid;
 }
 
-QString TitleLimit::fitting(const QString &kept, const QString &inserted)
+void TitleLimit::paste(QLineEdit &box)
 {
+    QString kept = box.text();
+    if (box.hasSelectedText()) {
+        kept.remove(box.selectionStart(), box.selectionLength());
+    } else if (box.cursorPosition() > 0) {
+        // A paste is an undo step of its own, as in any box: moving the caret away and back
+        // ends the typing before it.
+        box.cursorBackward(false);
+        box.cursorForward(false);
+    }
     const qsizetype room = ListingSettings::MainTitleMaxLength - codePoints(kept);
-    return leftCodePoints(inserted, std::max<qsizetype>(room, 0));
+    box.insert(leftCodePoints(QGuiApplication::clipboard()->text(), std::max<qsizetype>(room, 0)));
 }

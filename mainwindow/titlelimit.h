@@ -2,10 +2,12 @@
 
 #include <QValidator>
 
+class QLineEdit;
+
 // Keeps the main title box to its 55 characters, counted as the page and the composer count
 // them: in code points, so an emoji is one character and is never cut in half. Like a box's
 // own length limit, a key typed into a full box is refused, and a paste is cut to the room
-// left (the window inserts fitting() in place of the clipboard's text).
+// left (the window sends its paste key to paste()).
 class TitleLimit : public QValidator
 {
 public:
@@ -13,6 +15,7 @@ public:
 
     State validate(QString &input, int &pos) const override;
 
-    // The start of inserted that fits beside the text kept in the box.
-    static QString fitting(const QString &kept, const QString &inserted);
+    // Pastes the clipboard's text into box, cut to the room left, as an ordinary edit that
+    // Ctrl+Z undoes.
+    static void paste(QLineEdit &box);
 };

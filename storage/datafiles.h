@@ -92,8 +92,9 @@ struct RecordFileRead
 // The first size bytes of a record file; an absent file reads as empty and says so.
 RecordFileRead readRecordFile(const QString &folder, const QString &name, qsizetype size);
 
-// Creates an empty file where none is; a file that appeared meanwhile is left alone.
-std::optional<FileError> createEmptyFile(const QString &folder, const QString &name);
+// Creates an empty file where none is; a file that appeared meanwhile is left alone. A file
+// that cannot be created is left to the save at the end, which reports it.
+void createEmptyFile(const QString &folder, const QString &name);
 
 // Both replace the file atomically: on any failure the earlier file stays whole. Where the
 // folder refuses the new file but the file itself is writable, it is overwritten in place.
