@@ -41,8 +41,7 @@ bool isHeaderCell(QByteArrayView cell)
     if (cell.startsWith('*')) {
         cell = cell.sliced(1);
     }
-    return cell.size() >= 7 &&
-           QByteArrayView(cell.first(7)).compare("action(", Qt::CaseInsensitive) == 0;
+    return QLatin1StringView(cell).startsWith(u"action("_s, Qt::CaseInsensitive);
 }
 
 // The separator is read off the header line; the notes above it may use it or not.
@@ -63,16 +62,11 @@ char bulkSeparator(QByteArrayView text)
     return ',';
 }
 
-// "CC=UTF-8" among the settings of the Action cell.
+// "CC=UTF-8" among the settings of the Action cell, "*Action(SiteID=US|...|CC=UTF-8)".
 bool declaresUtf8(QByteArrayView actionCell)
 {
-    const qsizetype open = actionCell.indexOf('(');
-    const qsizetype close = actionCell.lastIndexOf(')');
-    if (open < 0 || close < open) {
-        return false;
-    }
-    const QList<QByteArray> settings =
-        actionCell.sliced(open + 1, close - open - 1).toByteArray().split('|');
+    const QByteArray inside = actionCell.sliced(actionCell.indexOf('(') + 1).toByteArray();
+    const QList<QByteArray> settings = inside.split(')').first().split('|');
     return std::any_of(settings.begin(), settings.end(), [](const QByteArray &setting) {
         const QByteArray s = setting.trimmed().toLower();
         return s == "cc=utf-8" || s == "cc=utf8";
@@ -119,8 +113,8 @@ public:
 
 private:
     QString decoded(const CsvField &field) const;
-    bool readHeader(const CsvRecord &header);
-    bool checkEncoding(bool declared, const QString &how);
+    void readHeader(const CsvRecord &header);
+    void checkEncoding(bool declared, const QString &how);
     void readRow(const CsvRecord &record);
     void fail(int line, const QString &text) { m_file.error = BatchMessage{line, text}; }
 
@@ -156,11 +150,11 @@ BulkFile BulkReader::run()
     }
     const QByteArray actionCell = csvFieldValue(m_body, header->fields[0]);
     const bool bom = m_bodyOffset > 0;
-    if (!checkEncoding(bom || declaresUtf8(actionCell),
-                       bom ? u"marked as UTF-8 by its byte-order mark"_s
-                           : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)"_s) ||
-        !readHeader(*header)) {
-        return std::move(m_file);
+    checkEncoding(bom || declaresUtf8(actionCell),
+                  bom ? u"marked as UTF-8 by its byte-order mark"_s
+                      : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)"_s);
+    if (!m_file.error) {
+        readHeader(*header);
     }
     for (auto row = header + 1; row != split.records.end() && !m_file.error; ++row) {
         readRow(*row);
@@ -175,20 +169,18 @@ BulkFile BulkReader::run()
     return std::move(m_file);
 }
 
-bool BulkReader::checkEncoding(bool declared, const QString &how)
+void BulkReader::checkEncoding(bool declared, const QString &how)
 {
     if (!declared) {
         m_file.encoding = undeclaredCsvEncoding(m_body);
-        return true;
+        return;
     }
     m_file.encoding = CsvEncoding::Utf8;
-    const qsizetype bad = firstInvalidUtf8(m_body);
-    if (bad < 0) {
-        return true;
+    if (const qsizetype bad = firstInvalidUtf8(m_body); bad >= 0) {
+        const auto [line, column] = lineOf(m_body, bad);
+        fail(line,
+             invalidUtf8Message(m_body.sliced(bad - column), column) + u" in a file "_s + how);
     }
-    const auto [line, column] = lineOf(m_body, bad);
-    fail(line, invalidUtf8Message(m_body.sliced(bad - column), column) + u" in a file "_s + how);
-    return false;
 }
 
 QString BulkReader::decoded(const CsvField &field) const
@@ -202,7 +194,7 @@ QString BulkReader::decoded(const CsvField &field) const
     return decoder.decode(value);
 }
 
-bool BulkReader::readHeader(const CsvRecord &header)
+void BulkReader::readHeader(const CsvRecord &header)
 {
     m_headerLine = header.line;
     m_headerSize = static_cast<qsizetype>(header.fields.size());
@@ -224,7 +216,7 @@ bool BulkReader::readHeader(const CsvRecord &header)
                                   .arg(known->name)
                                   .arg(column + 1)
                                   .arg(i + 1));
-            return false;
+            return;
         }
         column = i;
     }
@@ -232,10 +224,9 @@ bool BulkReader::readHeader(const CsvRecord &header)
         if (m_columns[static_cast<size_t>(required)] < 0) {
             fail(header.line, u"the header has no \"%1\" column"_s.arg(
                                   KnownColumns[static_cast<size_t>(required)].name));
-            return false;
+            return;
         }
     }
-    return true;
 }
 
 void BulkReader::readRow(const CsvRecord &record)

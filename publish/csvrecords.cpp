@@ -28,8 +28,8 @@ private:
         ++m_pos;
         ++m_line;
     }
-    bool quotedField(CsvField &field);
-    bool plainField(CsvField &field);
+    void quotedField(CsvField &field);
+    void plainField();
     void fail(int line, const QString &text) { m_result.error = BatchMessage{line, text}; }
 
     QByteArrayView m_text;
@@ -47,9 +47,12 @@ CsvRecords RecordSplitter::run()
         for (;;) {
             CsvField field;
             field.begin = m_pos;
-            const bool ok = m_pos < m_text.size() && m_text[m_pos] == '"' ? quotedField(field)
-                                                                          : plainField(field);
-            if (!ok) {
+            if (m_pos < m_text.size() && m_text[m_pos] == '"') {
+                quotedField(field);
+            } else {
+                plainField();
+            }
+            if (m_result.error) {
                 m_result.records.clear();
                 return std::move(m_result);
             }
@@ -70,7 +73,7 @@ CsvRecords RecordSplitter::run()
     return std::move(m_result);
 }
 
-bool RecordSplitter::quotedField(CsvField &field)
+void RecordSplitter::quotedField(CsvField &field)
 {
     const int firstLine = m_line;
     field.quoted = true;
@@ -78,7 +81,7 @@ bool RecordSplitter::quotedField(CsvField &field)
     for (;;) {
         if (m_pos >= m_text.size()) {
             fail(firstLine, u"the quoted field that begins on this line has no closing quote"_s);
-            return false;
+            return;
         }
         if (atLineBreak()) {
             skipLineBreak();
@@ -99,22 +102,20 @@ bool RecordSplitter::quotedField(CsvField &field)
             text += u" that begins on line %1"_s.arg(firstLine);
         }
         fail(m_line, text);
-        return false;
+        return;
     }
-    return true;
 }
 
-bool RecordSplitter::plainField(CsvField &)
+void RecordSplitter::plainField()
 {
     while (m_pos < m_text.size() && m_text[m_pos] != m_separator && !atLineBreak()) {
         if (m_text[m_pos] == '"') {
             fail(m_line, u"a quote inside a field that does not begin with one (a field holding "
                          "quotes must be enclosed in quotes, each inner quote doubled)"_s);
-            return false;
+            return;
         }
         ++m_pos;
     }
-    return true;
 }
 
 } // namespace
