@@ -2,6 +2,8 @@
 
 #include "batchcsv.h"
 #include "batchwrite.h"
+#include "bulkfill.h"
+#include "csvtext.h"
 #include "datafiles.h"
 #include "filewrite.h"
 #include "pagewriter.h"
@@ -125,6 +127,13 @@ struct Options
                                  "a file of that name. The files written are listed on standard "
                                  "output."_s,
                                  u"DIR"_s};
+    QCommandLineOption fill{u"fill"_s,
+                            u"Fill the marketplace's bulk-listing file: compose the page of every "
+                            "item row (a row with an Action) from its Title, Subtitle, "
+                            "Description and ConditionDescription and put it in the row's "
+                            "Description field. Needs --output, the filled copy; every other "
+                            "byte of the file stays as it was."_s,
+                            u"FILE"_s};
     QCommandLineOption check{
         u"check"_s, u"Check each page against the marketplace's rules as well and report on "
                     "standard error what it would reject or strip, with exit status 3 "
@@ -138,10 +147,12 @@ struct Options
 };
 
 const QString AppDescription =
-    u"Writes the listing page for the given texts with the settings of a program folder, or one "
-    "page for each row of a batch file.\n\n"
+    u"Writes the listing page for the given texts with the settings of a program folder, one "
+    "page for each row of a batch file, or the page of each item row into a bulk-listing "
+    "file.\n\n"
     "  tavrin-compose [--folder DIR] [TEXT OPTIONS] [--output FILE] [--check]\n"
-    "  tavrin-compose [--folder DIR] --batch ITEMS.csv --output-dir DIR [--check]\n\n"
+    "  tavrin-compose [--folder DIR] --batch ITEMS.csv --output-dir DIR [--check]\n"
+    "  tavrin-compose [--folder DIR] --fill ITEMS.csv --output FILLED.csv [--check]\n\n"
     "Exit status: 0 done; 1 a file could not be read or written; 2 wrong usage; 3 --check found "
     "something the marketplace rejects (every page was written)."_s;
 
@@ -162,6 +173,32 @@ std::optional<QString> batchUsageProblem(const QCommandLineParser &parser, const
             return u"--batch takes the texts from its file; --%1 cannot go with it."_s.arg(
                 option->names().first());
         }
+    }
+    return std::nullopt;
+}
+
+// Why the options cannot fill a bulk-listing file, or nothing when they can.
+std::optional<QString> fillUsageProblem(const QCommandLineParser &parser, const Options &options)
+{
+    if (parser.isSet(options.batch) || parser.isSet(options.outputDir)) {
+        return u"--fill writes one file to --output; it cannot go with --batch or --output-dir."_s;
+    }
+    if (!parser.isSet(options.output)) {
+        return u"--fill needs --output, the file to write the filled copy to."_s;
+    }
+    for (const QCommandLineOption *option : options.listingTexts()) {
+        if (parser.isSet(*option)) {
+            return u"--fill takes the texts from its file; --%1 cannot go with it."_s.arg(
+                option->names().first());
+        }
+    }
+    const QFileInfo input(parser.value(options.fill));
+    const QFileInfo output(parser.value(options.output));
+    if (output.exists() && input.exists() &&
+        output.canonicalFilePath() == input.canonicalFilePath()) {
+        return u"--output \"%1\" is the file being filled; its descriptions would be lost. Write "
+               "the filled copy to another file."_s.arg(
+                   QDir::toNativeSeparators(parser.value(options.output)));
     }
     return std::nullopt;
 }
@@ -203,6 +240,42 @@ bool reportFindings(QIODevice &err, const QString &prefix, const std::vector<Fin
     return !findings.empty();
 }
 
+// The progress line of a batch or a fill, redrawn in place on a terminal and left out
+// elsewhere; ends its line when it was shown.
+class Progress
+{
+public:
+    Progress(QIODevice &err, const Streams &streams, const QString &done)
+        : m_err(err)
+        , m_shown(false)
+    {
+        if (streams.errIsTerminal) {
+            m_report = [this, done](qsizetype count, qsizetype total) {
+                m_shown = true;
+                writeAll(m_err, u"\r%1: %2 of %3 listings %4"_s.arg(ProgramName)
+                                    .arg(count)
+                                    .arg(total)
+                                    .arg(done)
+                                    .toUtf8());
+                flushed(m_err);
+            };
+        }
+    }
+    // What follows must not overwrite the last state of the progress line.
+    void end()
+    {
+        if (m_shown) {
+            writeAll(m_err, "\n");
+        }
+    }
+    const std::function<void(qsizetype, qsizetype)> &report() const { return m_report; }
+
+private:
+    QIODevice &m_err;
+    bool m_shown;
+    std::function<void(qsizetype, qsizetype)> m_report;
+};
+
 int runBatch(const QString &csvPath, const QString &outputDir, bool check,
              const ListingSettings &folder, QIODevice &out, QIODevice &err, const Streams &streams)
 {
@@ -223,24 +296,10 @@ int runBatch(const QString &csvPath, const QString &outputDir, bool check,
         return FileFailure;
     }
 
-    BatchOptions batchOptions;
-    batchOptions.check = check;
-    bool progressShown = false;
-    if (streams.errIsTerminal) {
-        batchOptions.progress = [&](qsizetype done, qsizetype total) {
-            progressShown = true;
-            writeAll(err, u"\r%1: %2 of %3 listings written"_s.arg(ProgramName)
-                              .arg(done)
-                              .arg(total)
-                              .toUtf8());
-            flushed(err);
-        };
-    }
-    const BatchWriteResult result = writeBatch(outputDir, folder, parsed.rows, batchOptions);
-    // What follows must not overwrite the last state of the progress line.
-    if (progressShown) {
-        writeAll(err, "\n");
-    }
+    Progress progress(err, streams, u"written"_s);
+    const BatchWriteResult result =
+        writeBatch(outputDir, folder, parsed.rows, BatchOptions{check, progress.report()});
+    progress.end();
 
     bool listed = true;
     bool anyFinding = false;
@@ -259,6 +318,40 @@ int runBatch(const QString &csvPath, const QString &outputDir, bool check,
     return anyFinding ? Findings : Success;
 }
 
+int runFill(const QString &csvPath, const QString &outputPath, bool check,
+            const ListingSettings &folder, QIODevice &err, const Streams &streams)
+{
+    // The whole file is read and understood before anything is written.
+    const QString shownCsv = QDir::toNativeSeparators(csvPath);
+    CsvFileBytes read = readCsvFile(csvPath);
+    if (!read.error.isEmpty()) {
+        say(err, read.error + u'.');
+        return FileFailure;
+    }
+    const BulkFile bulk = parseBulkFile(std::move(read.bytes));
+    for (const BatchMessage &warning : bulk.warnings) {
+        writeLine(err, formatBatchMessage(shownCsv, warning));
+    }
+    if (bulk.error) {
+        writeLine(err, formatBatchMessage(shownCsv, *bulk.error));
+        return FileFailure;
+    }
+
+    Progress progress(err, streams, u"filled"_s);
+    const FilledFile filled = fillBulkFile(bulk, folder, BatchOptions{check, progress.report()});
+    progress.end();
+    if (const WriteResult written = replaceFile(outputPath, filled.bytes); !written) {
+        say(err, u"cannot write \"%1\": %2."_s.arg(written.path, written.error));
+        return FileFailure;
+    }
+    bool anyFinding = false;
+    for (const FilledListing &listing : filled.listings) {
+        anyFinding |=
+            reportFindings(err, u"%1:%2: "_s.arg(shownCsv).arg(listing.line), listing.findings);
+    }
+    return anyFinding ? Findings : Success;
+}
+
 } // namespace
 
 int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &out, QIODevice &err,
@@ -272,7 +365,7 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
     const QList<const QCommandLineOption *> all = {
         &options.folder,          &options.mainTitle, &options.subTitle,      &options.description,
         &options.descriptionFile, &options.condition, &options.conditionFile, &options.output,
-        &options.batch,           &options.outputDir, &options.check};
+        &options.batch,           &options.outputDir, &options.fill,          &options.check};
     for (const QCommandLineOption *option : all) {
         parser.addOption(*option);
     }
@@ -299,8 +392,14 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
             return badUsage(err, u"--%1 given more than once."_s.arg(option->names().first()));
         }
     }
+    const bool fill = parser.isSet(options.fill);
+    if (fill) {
+        if (const std::optional<QString> problem = fillUsageProblem(parser, options)) {
+            return badUsage(err, *problem);
+        }
+    }
     const bool batch = parser.isSet(options.batch) || parser.isSet(options.outputDir);
-    if (batch) {
+    if (batch && !fill) {
         if (const std::optional<QString> problem = batchUsageProblem(parser, options)) {
             return badUsage(err, *problem);
         }
@@ -313,7 +412,7 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
     }
     for (const QCommandLineOption *option :
          {&options.folder, &options.output, &options.descriptionFile, &options.conditionFile,
-          &options.batch, &options.outputDir}) {
+          &options.batch, &options.outputDir, &options.fill}) {
         if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
             return badUsage(err, u"--%1 needs a name."_s.arg(option->names().first()));
         }
@@ -335,6 +434,10 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
         return FileFailure;
     }
     const bool check = parser.isSet(options.check);
+    if (fill) {
+        return runFill(parser.value(options.fill), outputPath, check, session.settings, err,
+                       streams);
+    }
     if (batch) {
         return runBatch(parser.value(options.batch), parser.value(options.outputDir), check,
                         session.settings, out, err, streams);

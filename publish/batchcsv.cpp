@@ -1,23 +1,21 @@
 #include "batchcsv.h"
 
+#include "ansicodec.h"
+#include "csvtext.h"
 #include "textrules.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringDecoder>
 
 #include <csv.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
 // libcsv grows its field buffer by this much at a time; its default of 128 bytes would
 // reallocate a long description hundreds of times.
 constexpr size_t FieldBufferStep = 64 * 1024;
@@ -38,100 +36,9 @@ constexpr std::array<KnownColumn, TextColumnCount> KnownColumns{{
     {u"condition", u"condition", Column::Condition},
 }};
 
-// A header name as compared: letter case, spaces and underscores do not matter.
-QString headerKey(QStringView name)
-{
-    QString key;
-    key.reserve(name.size());
-    for (QChar c : name) {
-        if (c != u' ' && c != u'_') {
-            key += c;
-        }
-    }
-    return key.toCaseFolded();
-}
-
-bool isContinuation(unsigned char b)
-{
-    return (b & 0xC0) == 0x80;
-}
-
-// The offset of the first byte that does not begin a well-formed UTF-8 sequence (no overlong
-// forms, no surrogates, nothing above U+10FFFF), or -1 when all is well.
-qsizetype firstInvalidUtf8(QByteArrayView bytes)
-{
-    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            ++i;
-            // Text is mostly ASCII: skip it eight bytes at a time.
-            while (i + 8 <= n) {
-                std::uint64_t word;
-                std::memcpy(&word, s + i, 8);
-                if (word & 0x8080808080808080u) {
-                    break;
-                }
-                i += 8;
-            }
-            continue;
-        }
-        int length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            low = b == 0xE0 ? 0xA0 : 0x80;
-            high = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            low = b == 0xF0 ? 0x90 : 0x80;
-            high = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return i;
-        }
-        if (i + length > n || s[i + 1] < low || s[i + 1] > high) {
-            return i;
-        }
-        for (int k = 2; k < length; ++k) {
-            if (!isContinuation(s[i + k])) {
-                return i;
-            }
-        }
-        i += length;
-    }
-    return -1;
-}
-
 bool isLineBreak(char c)
 {
     return c == '\r' || c == '\n';
-}
-
-// The separator is the first comma or semicolon of the header that stands outside quotes;
-// a header of one column has none, and then the comma serves.
-char headerSeparator(QByteArrayView text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == '\r' || text[i] == '\n')) {
-        ++i;
-    }
-    bool quoted = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && (c == ',' || c == ';')) {
-            return c;
-        } else if (!quoted && (c == '\r' || c == '\n')) {
-            break;
-        }
-    }
-    return ',';
 }
 
 // A field's text, its line breaks made those of a text box. QString::fromUtf8 would drop a U+FEFF
@@ -154,8 +61,10 @@ int noSpaces(unsigned char)
 class BatchReader
 {
 public:
-    explicit BatchReader(QByteArrayView text)
+    // checkUtf8: the file says it is UTF-8, so a byte that breaks it is an error.
+    BatchReader(QByteArrayView text, bool checkUtf8)
         : m_text(text)
+        , m_checkUtf8(checkUtf8)
     {
         csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI);
         // Spaces around a field are part of it, as in RFC 4180 and every spreadsheet.
@@ -190,6 +99,7 @@ private:
     }
 
     QByteArrayView m_text;
+    bool m_checkUtf8;
     csv_parser m_parser;
     BatchParseResult m_result;
 
@@ -239,14 +149,12 @@ BatchParseResult BatchReader::run()
 void BatchReader::feedLine(QByteArrayView line, qsizetype contentLength)
 {
     const QByteArrayView content = line.first(contentLength);
-    const qsizetype bad = firstInvalidUtf8(content);
-    if (bad >= 0) {
-        const QString byte =
-            QString::number(static_cast<unsigned char>(content[bad]), 16).toUpper();
-        fail(m_line, u"invalid UTF-8 (byte 0x%1 at position %2 of the line); save the file as "
-                     "UTF-8 CSV"_s.arg(byte)
-                         .arg(bad + 1));
-        return;
+    if (m_checkUtf8) {
+        if (const qsizetype bad = firstInvalidUtf8(content); bad >= 0) {
+            fail(m_line, invalidUtf8Message(content, bad) +
+                             u" in a file marked as UTF-8 by its byte-order mark"_s);
+            return;
+        }
     }
     if (m_betweenRows && contentLength > 0) {
         m_betweenRows = false;
@@ -396,32 +304,26 @@ BatchParseResult parseBatchCsv(QByteArrayView bytes)
         return result;
     }
     if (bytes.startsWith(Utf8Bom)) {
-        bytes = bytes.sliced(Utf8Bom.size());
+        return BatchReader(bytes.sliced(Utf8Bom.size()), true).run();
     }
-    return BatchReader(bytes).run();
+    if (undeclaredCsvEncoding(bytes) == CsvEncoding::Utf8) {
+        return BatchReader(bytes, false).run();
+    }
+    // Line breaks, quotes and separators are the same bytes in both encodings, so the lines
+    // and fields of the converted text are those of the file.
+    const QByteArray utf8 = AnsiCodec::decode(bytes).toUtf8();
+    return BatchReader(utf8, false).run();
 }
 
 BatchParseResult readBatchCsv(const QString &path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    BatchParseResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = BatchMessage{0, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
+    CsvFileBytes file = readCsvFile(path);
+    if (!file.error.isEmpty()) {
+        BatchParseResult result;
+        result.error = BatchMessage{0, file.error};
         return result;
     }
-    if (file.size() > MaxBatchFileBytes) {
-        result.error = BatchMessage{
-            0, u"\"%1\" is too large for a batch file (more than %2 MiB)"_s.arg(shown).arg(
-                   MaxBatchFileBytes / (1024 * 1024))};
-        return result;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.error = BatchMessage{0, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
-        return result;
-    }
-    return parseBatchCsv(bytes);
+    return parseBatchCsv(file.bytes);
 }
 
 QString formatBatchMessage(const QString &fileLabel, const BatchMessage &message)

@@ -38,10 +38,8 @@ struct BatchParseResult
     bool ok() const { return !error; }
 };
 
-// The largest batch file readBatchCsv takes; a spreadsheet of listings is far smaller.
-inline constexpr qint64 MaxBatchFileBytes = 128 * 1024 * 1024;
-
-// Reads the CSV a spreadsheet exports: UTF-8 with or without a byte-order mark, RFC 4180
+// Reads the CSV a spreadsheet exports: UTF-8 with or without a byte-order mark, or
+// Windows-1252 when it is not valid UTF-8 and has no byte-order mark; RFC 4180
 // quoting, comma or semicolon as separator (the first unquoted one in the header line
 // decides). The header names the columns "main title" (required), "sub title",
 // "description" and "condition", ignoring letter case, spaces and underscores; other columns

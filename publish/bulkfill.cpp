@@ -1,0 +1,329 @@
+#include "bulkfill.h"
+
+#include "ansicodec.h"
+#include "batchplan.h"
+#include "csvrecords.h"
+#include "pagetext.h"
+#include "pagewriter.h"
+#include "textrules.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Column { Title, Subtitle, Description, Condition };
+constexpr int ColumnCount = 4;
+
+struct KnownColumn
+{
+    QStringView key;
+    QStringView name;
+};
+constexpr std::array<KnownColumn, ColumnCount> KnownColumns{{
+    {u"title", u"Title"},
+    {u"subtitle", u"Subtitle"},
+    {u"description", u"Description"},
+    {u"conditiondescription", u"ConditionDescription"},
+}};
+
+// The actions that create a listing. Every other action (Revise, Relist, End, ...) works on a
+// live listing, where an empty field keeps what the listing has: a page composed around an
+// empty text would replace the live description.
+constexpr std::array<QStringView, 3> CreatingActions{u"add", u"verifyadd", u"draft"};
+
+bool isHeaderCell(QByteArrayView cell)
+{
+    if (cell.startsWith('*')) {
+        cell = cell.sliced(1);
+    }
+    return cell.size() >= 7 &&
+           QByteArrayView(cell.first(7)).compare("action(", Qt::CaseInsensitive) == 0;
+}
+
+// The separator is read off the header line; the notes above it may use it or not.
+char bulkSeparator(QByteArrayView text)
+{
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        QByteArrayView line = text.sliced(pos, end - pos);
+        if (isHeaderCell(line.startsWith('"') ? line.sliced(1) : line)) {
+            return headerSeparator(line);
+        }
+        pos = end + 1;
+    }
+    return ',';
+}
+
+// "CC=UTF-8" among the settings of the Action cell.
+bool declaresUtf8(QByteArrayView actionCell)
+{
+    const qsizetype open = actionCell.indexOf('(');
+    const qsizetype close = actionCell.lastIndexOf(')');
+    if (open < 0 || close < open) {
+        return false;
+    }
+    const QList<QByteArray> settings =
+        actionCell.sliced(open + 1, close - open - 1).toByteArray().split('|');
+    return std::any_of(settings.begin(), settings.end(), [](const QByteArray &setting) {
+        const QByteArray s = setting.trimmed().toLower();
+        return s == "cc=utf-8" || s == "cc=utf8";
+    });
+}
+
+// The line and the offset within it of a byte of the text.
+std::pair<int, qsizetype> lineOf(QByteArrayView text, qsizetype offset)
+{
+    int line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < offset; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return {line, offset - lineStart};
+}
+
+// A page that this program wrote carries the generator comment as its second line.
+bool holdsComposedPage(QStringView text)
+{
+    const qsizetype firstBreak = text.indexOf(u'\n');
+    if (firstBreak < 0) {
+        return false;
+    }
+    // The version may differ: a page from any version is a page.
+    const QStringView comment = PageText::GeneratorComment;
+    return text.sliced(firstBreak + 1).startsWith(comment.first(comment.indexOf(u" v")));
+}
+
+class BulkReader
+{
+public:
+    explicit BulkReader(QByteArray bytes)
+    {
+        m_file.bytes = std::move(bytes);
+        m_bodyOffset = m_file.bytes.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+        m_body = QByteArrayView(m_file.bytes).sliced(m_bodyOffset);
+    }
+
+    BulkFile run();
+
+private:
+    QString decoded(const CsvField &field) const;
+    bool readHeader(const CsvRecord &header);
+    bool checkEncoding(bool declared, const QString &how);
+    void readRow(const CsvRecord &record);
+    void fail(int line, const QString &text) { m_file.error = BatchMessage{line, text}; }
+
+    BulkFile m_file;
+    qsizetype m_bodyOffset = 0;
+    QByteArrayView m_body;
+    int m_headerLine = 0;
+    bool m_anyAction = false;
+    qsizetype m_headerSize = 0;
+    std::array<qsizetype, ColumnCount> m_columns{};
+};
+
+BulkFile BulkReader::run()
+{
+    if (m_file.bytes.startsWith("\xFF\xFE") || m_file.bytes.startsWith("\xFE\xFF")) {
+        fail(1, u"the file is UTF-16 text; save it as CSV (UTF-8 or plain)"_s);
+        return std::move(m_file);
+    }
+    m_file.separator = bulkSeparator(m_body);
+    CsvRecords split = splitCsvRecords(m_body, m_file.separator);
+    if (split.error) {
+        m_file.error = split.error;
+        return std::move(m_file);
+    }
+    const auto header =
+        std::find_if(split.records.begin(), split.records.end(), [&](const CsvRecord &record) {
+            return isHeaderCell(csvFieldValue(m_body, record.fields[0]));
+        });
+    if (header == split.records.end()) {
+        fail(0, u"no header row: no row's first cell begins with \"*Action(\", as the header of "
+                "the marketplace's bulk-listing file does"_s);
+        return std::move(m_file);
+    }
+    const QByteArray actionCell = csvFieldValue(m_body, header->fields[0]);
+    const bool bom = m_bodyOffset > 0;
+    if (!checkEncoding(bom || declaresUtf8(actionCell),
+                       bom ? u"marked as UTF-8 by its byte-order mark"_s
+                           : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)"_s) ||
+        !readHeader(*header)) {
+        return std::move(m_file);
+    }
+    for (auto row = header + 1; row != split.records.end() && !m_file.error; ++row) {
+        readRow(*row);
+    }
+    if (m_file.error) {
+        m_file.items.clear();
+        m_file.warnings.clear();
+    } else if (!m_anyAction) {
+        m_file.warnings.push_back(
+            {m_headerLine, u"the file holds no item rows to fill (no row has an Action)"_s});
+    }
+    return std::move(m_file);
+}
+
+bool BulkReader::checkEncoding(bool declared, const QString &how)
+{
+    if (!declared) {
+        m_file.encoding = undeclaredCsvEncoding(m_body);
+        return true;
+    }
+    m_file.encoding = CsvEncoding::Utf8;
+    const qsizetype bad = firstInvalidUtf8(m_body);
+    if (bad < 0) {
+        return true;
+    }
+    const auto [line, column] = lineOf(m_body, bad);
+    fail(line, invalidUtf8Message(m_body.sliced(bad - column), column) + u" in a file "_s + how);
+    return false;
+}
+
+QString BulkReader::decoded(const CsvField &field) const
+{
+    const QByteArray value = csvFieldValue(m_body, field);
+    if (m_file.encoding == CsvEncoding::Windows1252) {
+        return AnsiCodec::decode(value);
+    }
+    // Only the file's first bytes can be a byte-order mark; one at the start of a field is text.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(value);
+}
+
+bool BulkReader::readHeader(const CsvRecord &header)
+{
+    m_headerLine = header.line;
+    m_headerSize = static_cast<qsizetype>(header.fields.size());
+    m_columns.fill(-1);
+    for (qsizetype i = 0; i < m_headerSize; ++i) {
+        QString name = decoded(header.fields[static_cast<size_t>(i)]);
+        while (name.startsWith(u'*')) {
+            name.remove(0, 1);
+        }
+        const QString key = headerKey(name);
+        const auto known = std::find_if(KnownColumns.begin(), KnownColumns.end(),
+                                        [&](const KnownColumn &k) { return k.key == key; });
+        if (known == KnownColumns.end()) {
+            continue;
+        }
+        qsizetype &column = m_columns[static_cast<size_t>(known - KnownColumns.begin())];
+        if (column >= 0) {
+            fail(header.line, u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
+                                  .arg(known->name)
+                                  .arg(column + 1)
+                                  .arg(i + 1));
+            return false;
+        }
+        column = i;
+    }
+    for (const Column required : {Column::Title, Column::Description}) {
+        if (m_columns[static_cast<size_t>(required)] < 0) {
+            fail(header.line, u"the header has no \"%1\" column"_s.arg(
+                                  KnownColumns[static_cast<size_t>(required)].name));
+            return false;
+        }
+    }
+    return true;
+}
+
+void BulkReader::readRow(const CsvRecord &record)
+{
+    const auto fieldCount = static_cast<qsizetype>(record.fields.size());
+    if (fieldCount > m_headerSize) {
+        fail(record.line,
+             m_headerSize == 1
+                 ? u"this row has more fields than the header's one column"_s
+                 : u"this row has more fields than the header's %1 columns"_s.arg(m_headerSize));
+        return;
+    }
+    const QString action = trimBlanks(decoded(record.fields[0])).toCaseFolded();
+    // An empty Action cell continues the item above (a variation, a picture); "#" starts a note.
+    if (action.isEmpty() || action.startsWith(u'#')) {
+        return;
+    }
+    m_anyAction = true;
+    const auto text = [&](Column column) {
+        const qsizetype index = m_columns[static_cast<size_t>(column)];
+        return index >= 0 && index < fieldCount ? decoded(record.fields[static_cast<size_t>(index)])
+                                                : QString();
+    };
+    BulkItem item;
+    item.texts.mainTitle = text(Column::Title);
+    item.texts.subTitle = normalizeLineBreaks(text(Column::Subtitle));
+    item.texts.description = normalizeLineBreaks(text(Column::Description));
+    item.texts.condition = normalizeLineBreaks(text(Column::Condition));
+    item.texts.line = record.line;
+    if (item.texts.description.isEmpty() &&
+        std::find(CreatingActions.begin(), CreatingActions.end(), action) ==
+            CreatingActions.end()) {
+        return;
+    }
+    if (holdsComposedPage(item.texts.description)) {
+        m_file.warnings.push_back(
+            {record.line, u"the Description already holds a composed page; left as it is (fill "
+                          "the file that holds the seller's own descriptions)"_s});
+        return;
+    }
+    const qsizetype column = m_columns[static_cast<size_t>(Column::Description)];
+    if (column < fieldCount) {
+        const CsvField &field = record.fields[static_cast<size_t>(column)];
+        item.descriptionBegin = m_bodyOffset + field.begin;
+        item.descriptionEnd = m_bodyOffset + field.end;
+    } else {
+        item.descriptionBegin = item.descriptionEnd = m_bodyOffset + record.end;
+        item.missingSeparators = column - fieldCount + 1;
+    }
+    m_file.items.push_back(std::move(item));
+}
+
+} // namespace
+
+BulkFile parseBulkFile(QByteArray bytes)
+{
+    return BulkReader(std::move(bytes)).run();
+}
+
+FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder,
+                        const BatchOptions &options)
+{
+    FilledFile filled;
+    filled.listings.reserve(file.items.size());
+    const QByteArrayView original = file.bytes;
+    qsizetype copied = 0;
+    const auto total = static_cast<qsizetype>(file.items.size());
+    for (qsizetype i = 0; i < total; ++i) {
+        const BulkItem &item = file.items[static_cast<size_t>(i)];
+        const ListingSettings settings = listingForRow(folder, item.texts);
+        CheckedPage page;
+        if (options.check) {
+            page = composeChecked(settings);
+        } else {
+            page.page = renderPage(settings);
+        }
+        if (file.encoding == CsvEncoding::Utf8) {
+            page.page = AnsiCodec::decode(page.page).toUtf8();
+        }
+        filled.bytes += original.sliced(copied, item.descriptionBegin - copied);
+        filled.bytes += QByteArray(item.missingSeparators, file.separator);
+        filled.bytes += quotedCsvField(page.page);
+        copied = item.descriptionEnd;
+        filled.listings.push_back({item.texts.line, std::move(page.findings)});
+        if (options.progress) {
+            options.progress(i + 1, total);
+        }
+    }
+    filled.bytes += original.sliced(copied);
+    return filled;
+}

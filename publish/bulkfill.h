@@ -1,0 +1,66 @@
+#pragma once
+
+#include "batchcsv.h"
+#include "batchwrite.h"
+#include "csvtext.h"
+#include "listingsettings.h"
+#include "rulecheck.h"
+
+#include <QByteArray>
+
+#include <optional>
+#include <vector>
+
+// The marketplace's own bulk-listing file, as its bulk upload takes it: notes of the template,
+// a header row whose first cell is the Action column ("*Action(SiteID=US|...|CC=UTF-8)"), then
+// one row per item, with continuation rows (variations) whose Action cell is empty. Filling it
+// composes the page of every item row into that row's Description field and leaves every
+// other byte of the file as it was.
+
+// An item row: its texts, and where its Description field lies in the file.
+struct BulkItem
+{
+    BatchRow texts; // texts.line is the line the row begins on
+    qsizetype descriptionBegin = 0;
+    qsizetype descriptionEnd = 0;
+    // The row ends before its Description column: that many separators come before the page.
+    qsizetype missingSeparators = 0;
+};
+
+// A bulk-listing file read and understood: either its items, or the first error and no items.
+struct BulkFile
+{
+    QByteArray bytes;
+    CsvEncoding encoding = CsvEncoding::Utf8;
+    char separator = ',';
+    std::vector<BulkItem> items;
+    std::vector<BatchMessage> warnings;
+    std::optional<BatchMessage> error;
+
+    bool ok() const { return !error; }
+};
+
+// Reads a bulk-listing file. Rows before the header pass through. The header's columns are
+// found by name, ignoring letter case, a leading "*", spaces and underscores: "Title" and
+// "Description" (both required), "Subtitle" and "ConditionDescription". An item row is one
+// whose Action cell holds an action; a Description that already holds a composed page is
+// left alone, with a warning.
+BulkFile parseBulkFile(QByteArray bytes);
+
+// One item row filled: its line and what the check found in its page.
+struct FilledListing
+{
+    int line = 0;
+    std::vector<Finding> findings;
+};
+
+struct FilledFile
+{
+    QByteArray bytes;
+    std::vector<FilledListing> listings;
+};
+
+// The file with each item's page, composed from the folder's settings and the row's texts, in
+// the row's Description field: quoted, in the file's own encoding.
+FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder,
+                        const BatchOptions &options = {});

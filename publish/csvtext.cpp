@@ -1,0 +1,130 @@
+#include "csvtext.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdint>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+} // namespace
+
+CsvFileBytes readCsvFile(const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
+    }
+    if (file.size() > MaxCsvFileBytes) {
+        return {
+            {},
+            u"\"%1\" is too large for a CSV file of listings (more than %2 MiB)"_s.arg(shown).arg(
+                MaxCsvFileBytes / (1024 * 1024))};
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
+    }
+    return {std::move(bytes), {}};
+}
+
+CsvEncoding undeclaredCsvEncoding(QByteArrayView bytes)
+{
+    return firstInvalidUtf8(bytes) < 0 ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
+}
+
+qsizetype firstInvalidUtf8(QByteArrayView bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            ++i;
+            // Text is mostly ASCII: skip it eight bytes at a time.
+            while (i + 8 <= n) {
+                std::uint64_t word;
+                std::memcpy(&word, s + i, 8);
+                if (word & 0x8080808080808080u) {
+                    break;
+                }
+                i += 8;
+            }
+            continue;
+        }
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return i;
+        }
+        if (i + length > n || s[i + 1] < low || s[i + 1] > high) {
+            return i;
+        }
+        for (int k = 2; k < length; ++k) {
+            if (!isContinuation(s[i + k])) {
+                return i;
+            }
+        }
+        i += length;
+    }
+    return -1;
+}
+
+QString invalidUtf8Message(QByteArrayView line, qsizetype bad)
+{
+    const QString byte = QString::number(static_cast<unsigned char>(line[bad]), 16).toUpper();
+    return u"invalid UTF-8 (byte 0x%1 at position %2 of the line)"_s.arg(byte).arg(bad + 1);
+}
+
+char headerSeparator(QByteArrayView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == '\r' || text[i] == '\n')) {
+        ++i;
+    }
+    bool quoted = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == ',' || c == ';')) {
+            return c;
+        } else if (!quoted && (c == '\r' || c == '\n')) {
+            break;
+        }
+    }
+    return ',';
+}
+
+QString headerKey(QStringView name)
+{
+    QString key;
+    key.reserve(name.size());
+    for (QChar c : name) {
+        if (c != u' ' && c != u'_') {
+            key += c;
+        }
+    }
+    return key.toCaseFolded();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+// What the CSV readers share: how a spreadsheet's file is read from disk, how its text is
+// stored, and how its header names are compared.
+
+inline constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
+
+// The largest CSV file the composer reads; a spreadsheet of listings is far smaller.
+inline constexpr qint64 MaxCsvFileBytes = 128 * 1024 * 1024;
+
+// A CSV file's bytes, or why they cannot be had (naming the file's native path).
+struct CsvFileBytes
+{
+    QByteArray bytes;
+    QString error;
+};
+CsvFileBytes readCsvFile(const QString &path);
+
+// How a CSV file's text is stored. A file that begins with a UTF-8 byte-order mark, or says
+// it is UTF-8, must be valid UTF-8. Otherwise valid UTF-8 is UTF-8 and anything else is
+// Windows-1252, what a spreadsheet's plain CSV export writes in Western locales.
+enum class CsvEncoding { Utf8, Windows1252 };
+CsvEncoding undeclaredCsvEncoding(QByteArrayView bytes);
+
+// The offset of the first byte that does not begin a well-formed UTF-8 sequence (no overlong
+// forms, no surrogates, nothing above U+10FFFF), or -1 when all is well.
+qsizetype firstInvalidUtf8(QByteArrayView bytes);
+
+// "invalid UTF-8 (byte 0xE9 at position 4 of the line)" for the byte at offset bad of a line.
+QString invalidUtf8Message(QByteArrayView line, qsizetype bad);
+
+// The separator of a header line: its first comma or semicolon outside quotes; a header of
+// one column has none, and then the comma serves. Line breaks before the header are skipped.
+char headerSeparator(QByteArrayView text);
+
+// A header name as compared: letter case, spaces and underscores do not matter.
+QString headerKey(QStringView name);
