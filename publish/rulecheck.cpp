@@ -138,9 +138,10 @@ PageTraits traitsOf(QByteArrayView page)
 // browser with scripting on does where the two differ:
 // - a browser running scripts reads a <noscript> element's content as raw text, up to the
 //   first </noscript> wherever it stands; <noframes> is read that way by the parser too;
-// - a </p> or </br> end tag ends SVG and MathML content and counts as HTML again; the parser
-//   ends that content at a <p> or <br> start tag, and reads it as HTML where no such content
-//   is open. Left as an end tag, it would be taken for an element of the foreign content.
+// - a </p> or </br> end tag ends SVG and MathML content, and what follows is HTML again; the
+//   parser stays in that content at those end tags, but leaves it at a <p> or <br> start tag,
+//   which outside such content makes no difference that could hide or show markup. Only end
+//   tags after the first <svg or <math are turned, and their attributes are not checked.
 // Every offset stays the page's, so findings point at the page as written.
 QByteArray browserReading(QByteArrayView page, const PageTraits &traits)
 {
