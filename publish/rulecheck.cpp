@@ -86,6 +86,84 @@ bool equalsIgnoringCase(QByteArrayView a, QByteArrayView b)
                                               [](char x, char y) { return lower(x) == lower(y); });
 }
 
+bool startsWithIgnoringCase(QByteArrayView text, QByteArrayView word)
+{
+    return text.size() >= word.size() && equalsIgnoringCase(text.first(word.size()), word);
+}
+
+// Whether a tag name of length bytes at the start of text ends there.
+bool tagNameEndsAt(QByteArrayView text, qsizetype length)
+{
+    return text.size() > length &&
+           (isHtmlSpace(text[length]) || text[length] == '/' || text[length] == '>');
+}
+
+// What decides how a page is parsed: how many tags it may open, and whether it holds markup
+// that the parser's edition of the standard reads otherwise than today's browsers.
+struct PageTraits
+{
+    qsizetype openings = 0;
+    bool noscript = false;
+    qsizetype firstForeign = -1; // where the first <svg or <math stands
+};
+
+PageTraits traitsOf(QByteArrayView page)
+{
+    PageTraits traits;
+    if (page.isEmpty()) {
+        return traits;
+    }
+    const char *const begin = page.data();
+    const char *const end = begin + page.size();
+    for (const char *p = begin;
+         (p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)))) != nullptr; ++p) {
+        ++traits.openings;
+        const QByteArrayView name(p + 1, end - p - 1);
+        if (name.isEmpty()) {
+            continue;
+        }
+        const char first = lower(name.front());
+        if (first == 'n' && startsWithIgnoringCase(name, "noscript")) {
+            traits.noscript = true;
+        } else if (traits.firstForeign < 0 &&
+                   ((first == 's' && startsWithIgnoringCase(name, "svg")) ||
+                    (first == 'm' && startsWithIgnoringCase(name, "math")))) {
+            traits.firstForeign = p - begin;
+        }
+    }
+    return traits;
+}
+
+// The page rewritten, byte for byte in place, so that the parser reads it the way a current
+// browser with scripting on does where the two differ:
+// - a browser running scripts reads a <noscript> element's content as raw text, up to the
+//   first </noscript> wherever it stands; <noframes> is read that way by the parser too;
+// - a </p> or </br> end tag ends SVG and MathML content, and what follows is HTML again; the
+//   parser stays in that content at those end tags, but leaves it at a <p> or <br> start tag,
+//   which outside such content makes no difference that could hide or show markup. Only end
+//   tags after the first <svg or <math are turned, and their attributes are not checked.
+// Every offset stays the page's, so findings point at the page as written.
+QByteArray browserReading(QByteArrayView page, const PageTraits &traits)
+{
+    QByteArray text = page.toByteArray();
+    char *const d = text.data();
+    for (qsizetype i = 0; (i = text.indexOf('<', i)) >= 0; ++i) {
+        const bool endTag = i + 1 < text.size() && d[i + 1] == '/';
+        const qsizetype at = endTag ? i + 2 : i + 1;
+        const QByteArrayView name(d + at, text.size() - at);
+        if (startsWithIgnoringCase(name, "noscript")) {
+            std::memcpy(d + at, "noframes", 8);
+        } else if (endTag && traits.firstForeign >= 0 && i > traits.firstForeign) {
+            if (startsWithIgnoringCase(name, "p") && tagNameEndsAt(name, 1)) {
+                std::memcpy(d + i, "<p/", 3);
+            } else if (startsWithIgnoringCase(name, "br") && tagNameEndsAt(name, 2)) {
+                std::memcpy(d + i, "<br/", 4);
+            }
+        }
+    }
+    return text;
+}
+
 // The scheme of an address as a browser reads it: control characters and spaces at the start
 // are ignored, tabs and line breaks anywhere are removed, letter case does not matter. Empty
 // when the address has no scheme (a relative address).
@@ -262,26 +340,32 @@ QString shortened(const QString &text, qsizetype limit)
 class Scanner
 {
 public:
-    explicit Scanner(QByteArrayView page)
-        : m_page(page)
-    {}
+    Scanner(QByteArrayView page, const std::vector<SectionSpan> &sections);
 
-    std::vector<MarkupFinding> run();
+    // Parses the bytes from begin to end of one reading of the page (the page itself or a
+    // rewriting of the same length) and adds what it finds.
+    void scan(QByteArrayView reading, qsizetype begin, qsizetype end);
+    // The sections whose first tag the last scan of the whole page did not read as a tag.
+    std::vector<qsizetype> swallowedSections() const;
+    std::vector<MarkupFinding> findings();
 
 private:
     void element(const GumboNode *node);
     void attribute(const GumboElement &element, const GumboAttribute &attribute);
     void styleText(const GumboNode *node);
+    void markSynced(qsizetype offset);
 
     qsizetype offsetOf(const char *p) const
     {
-        const char *begin = m_page.data();
-        return (p >= begin && p < begin + m_page.size()) ? p - begin : -1;
+        const char *begin = m_reading.data();
+        return (p >= begin && p < begin + m_reading.size()) ? p - begin : -1;
     }
+    // The page's bytes where a piece of the reading stands.
     QByteArrayView source(const GumboStringPiece &piece) const
     {
-        return offsetOf(piece.data) >= 0 ? QByteArrayView(piece.data, qsizetype(piece.length))
-                                         : QByteArrayView();
+        const qsizetype at = offsetOf(piece.data);
+        return at >= 0 ? m_page.sliced(at, std::min(qsizetype(piece.length), m_page.size() - at))
+                       : QByteArrayView();
     }
     QString tagMarkup(const GumboElement &element) const
     {
@@ -291,21 +375,72 @@ private:
     void add(qsizetype offset, FindingKind kind, const QString &detail, const QString &markup);
 
     QByteArrayView m_page;
+    QByteArrayView m_reading;
+    const std::vector<SectionSpan> &m_sections;
+    // Where each section's first tag stands, and whether the last scan of the whole page found
+    // an element opened by it.
+    std::vector<qsizetype> m_firstTags;
+    std::vector<bool> m_synced;
+    bool m_tracking = false;
     std::vector<MarkupFinding> m_findings;
-    // A formatting element that the parser reopens is a copy with the same attributes; it is
-    // still the one place in the page, so each is reported once.
+    // A formatting element that the parser reopens is a copy with the same attributes, and the
+    // readings of a page mostly agree; each place in the page is still reported once.
     std::set<std::tuple<qsizetype, FindingKind, QString>> m_seen;
 };
 
-std::vector<MarkupFinding> Scanner::run()
+Scanner::Scanner(QByteArrayView page, const std::vector<SectionSpan> &sections)
+    : m_page(page)
+    , m_sections(sections)
 {
+    for (const SectionSpan &span : sections) {
+        const qsizetype tag = page.sliced(span.begin, span.end - span.begin).indexOf('<');
+        m_firstTags.push_back(tag >= 0 ? span.begin + tag : -1);
+    }
+    m_synced.assign(sections.size(), false);
+}
+
+std::vector<qsizetype> Scanner::swallowedSections() const
+{
+    std::vector<qsizetype> swallowed;
+    for (size_t k = 0; k < m_synced.size(); ++k) {
+        if (!m_synced[k] && m_firstTags[k] >= 0) {
+            swallowed.push_back(qsizetype(k));
+        }
+    }
+    return swallowed;
+}
+
+void Scanner::markSynced(qsizetype offset)
+{
+    const auto it = std::find(m_firstTags.begin(), m_firstTags.end(), offset);
+    if (offset >= 0 && it != m_firstTags.end()) {
+        m_synced[size_t(it - m_firstTags.begin())] = true;
+    }
+}
+
+std::vector<MarkupFinding> Scanner::findings()
+{
+    std::stable_sort(
+        m_findings.begin(), m_findings.end(),
+        [](const MarkupFinding &a, const MarkupFinding &b) { return a.offset < b.offset; });
+    return std::move(m_findings);
+}
+
+void Scanner::scan(QByteArrayView reading, qsizetype begin, qsizetype end)
+{
+    m_reading = reading;
+    m_tracking = begin == 0 && end == reading.size();
+    if (m_tracking) {
+        m_synced.assign(m_sections.size(), false);
+    }
     // The parser reads UTF-8 and the page is Windows-1252. That is safe here: an ASCII byte
     // always reads as itself, whatever stands around it, and all markup and every name and
     // scheme looked for is ASCII; a letter beyond ASCII only reads as another letter. Source
     // positions stay byte offsets into the page.
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0; // parse errors are the browser's business, not this report's
-    GumboOutput *output = gumbo_parse_with_options(&options, m_page.data(), m_page.size());
+    GumboOutput *output =
+        gumbo_parse_with_options(&options, reading.data() + begin, size_t(end - begin));
 
     std::vector<const GumboNode *> stack{output->document};
     while (!stack.empty()) {
@@ -315,14 +450,17 @@ std::vector<MarkupFinding> Scanner::run()
         if (node->type == GUMBO_NODE_DOCUMENT) {
             children = &node->v.document.children;
         } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
-            if (isActiveElement(node->v.element.tag)) {
-                const GumboElement &e = node->v.element;
+            const GumboElement &e = node->v.element;
+            if (m_tracking) {
+                markSynced(offsetOf(e.original_tag.data));
+            }
+            if (isActiveElement(e.tag)) {
                 add(offsetOf(e.original_tag.data), FindingKind::ActiveElement,
                     QString::fromLatin1(gumbo_normalized_tagname(e.tag)), tagMarkup(e));
-                continue;
+            } else {
+                element(node);
             }
-            element(node);
-            children = &node->v.element.children;
+            children = &e.children;
         } else if (node->type == GUMBO_NODE_TEXT && node->parent &&
                    node->parent->type == GUMBO_NODE_ELEMENT &&
                    node->parent->v.element.tag == GUMBO_TAG_STYLE) {
@@ -335,16 +473,16 @@ std::vector<MarkupFinding> Scanner::run()
         }
     }
     gumbo_destroy_output(&options, output);
-
-    std::stable_sort(
-        m_findings.begin(), m_findings.end(),
-        [](const MarkupFinding &a, const MarkupFinding &b) { return a.offset < b.offset; });
-    return std::move(m_findings);
 }
 
 void Scanner::element(const GumboNode *node)
 {
     const GumboElement &e = node->v.element;
+    // An element that an end tag made (</br> reads as <br>) does not take its attributes.
+    const QByteArrayView tag = source(e.original_tag);
+    if (tag.startsWith("</")) {
+        return;
+    }
     if (e.tag == GUMBO_TAG_META) {
         const GumboAttribute *equiv = gumbo_get_attribute(&e.attributes, "http-equiv");
         if (equiv) {
@@ -421,7 +559,7 @@ void Scanner::styleText(const GumboNode *node)
     const QByteArrayView css = source(node->v.text.original_text);
     const auto [begin, end] = plainHttpInCss(css);
     if (begin >= 0) {
-        add(offsetOf(css.data() + begin), FindingKind::PlainHttp, u"style"_s,
+        add(offsetOf(node->v.text.original_text.data) + begin, FindingKind::PlainHttp, u"style"_s,
             shortened(oneLine(css.sliced(begin, end - begin)), MaxShownMarkup));
     }
 }
@@ -435,12 +573,15 @@ QString Scanner::attributeMarkup(const GumboElement &element, const GumboAttribu
     if (!tag.isEmpty() && whole.size() <= MaxShownMarkup) {
         return whole;
     }
-    const char *begin = attribute.original_name.data;
-    const char *end = begin + attribute.original_name.length;
+    const qsizetype begin = offsetOf(attribute.original_name.data);
+    qsizetype end = begin + qsizetype(attribute.original_name.length);
     if (source(attribute.original_value).size() > 0) {
-        end = attribute.original_value.data + attribute.original_value.length;
+        end = offsetOf(attribute.original_value.data) + qsizetype(attribute.original_value.length);
     }
-    const QString own = shortened(oneLine(QByteArrayView(begin, end - begin)), MaxShownMarkup - 20);
+    const QString own =
+        begin >= 0 ? shortened(oneLine(m_page.sliced(begin, std::min(end, m_page.size()) - begin)),
+                               MaxShownMarkup - 20)
+                   : QString::fromUtf8(attribute.name);
     if (tag.isEmpty()) {
         return own;
     }
@@ -481,15 +622,35 @@ QString kindText(const Finding &f)
 
 } // namespace
 
-std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page)
+std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page,
+                                              const std::vector<SectionSpan> &sections)
 {
-    const qsizetype openings = std::count(page.begin(), page.end(), '<');
-    if (openings <= DirectParseOpenings) {
-        return Scanner(page).run();
+    const PageTraits traits = traitsOf(page);
+    const auto check = [&] {
+        Scanner scanner(page, sections);
+        QByteArray browser;
+        std::vector<QByteArrayView> readings{page};
+        if (traits.noscript || traits.firstForeign >= 0) {
+            browser = browserReading(page, traits);
+            readings.push_back(browser);
+        }
+        // A section that the markup before it swallowed is read on its own as well. That is
+        // not how a browser shows the page, but what it shows there depends on text in other
+        // sections, and once that text is fixed the section's own markup is live again.
+        for (QByteArrayView reading : readings) {
+            scanner.scan(reading, 0, reading.size());
+            for (qsizetype k : scanner.swallowedSections()) {
+                scanner.scan(reading, sections[size_t(k)].begin, sections[size_t(k)].end);
+            }
+        }
+        return scanner.findings();
+    };
+    if (traits.openings <= DirectParseOpenings) {
+        return check();
     }
     std::vector<MarkupFinding> findings;
-    std::unique_ptr<QThread> thread(QThread::create([&] { findings = Scanner(page).run(); }));
-    const qint64 stack = StackBaseBytes + qint64(openings) * StackBytesPerOpening;
+    std::unique_ptr<QThread> thread(QThread::create([&] { findings = check(); }));
+    const qint64 stack = StackBaseBytes + qint64(traits.openings) * StackBytesPerOpening;
     thread->setStackSize(static_cast<uint>(std::min<qint64>(stack, 0xF0000000)));
     thread->start();
     thread->wait();
@@ -500,7 +661,7 @@ CheckedPage composeChecked(const ListingSettings &settings)
 {
     SectionedPage sectioned = renderSectioned(settings);
     CheckedPage checked;
-    for (MarkupFinding &m : findRejectedMarkup(sectioned.bytes)) {
+    for (MarkupFinding &m : findRejectedMarkup(sectioned.bytes, sectioned.sections)) {
         checked.findings.push_back(
             {sectioned.sectionAt(m.offset), m.kind, std::move(m.detail), std::move(m.markup)});
     }

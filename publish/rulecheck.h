@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listingsettings.h"
+#include "sectionedpage.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -32,10 +33,18 @@ struct MarkupFinding
     friend bool operator==(const MarkupFinding &, const MarkupFinding &) = default;
 };
 
-// Parses a page (Windows-1252 bytes, as written) the way a browser does and lists, in page
-// order, every element, attribute and address the marketplace rejects. The content of a
-// rejected element is not looked into: the whole element goes. The length is not checked.
-std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page);
+// Parses a page (Windows-1252 bytes, as written) the way a browser with scripting on does and
+// lists, in page order, every element, attribute and address the marketplace rejects. A
+// rejected element is one finding; what it holds is looked into as well, since the seller has
+// to take both out. The length is not checked.
+//
+// Where the parser's edition of the HTML standard and today's browsers read a page apart
+// (<noscript> content, the end of SVG and MathML content), the page is read both ways and what
+// either reading makes live is listed. With the page's sections given, a section whose first
+// tag the page's markup before it has swallowed (into a comment, raw text, an attribute value)
+// is also checked on its own, so one section never hides another's findings.
+std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page,
+                                              const std::vector<SectionSpan> &sections = {});
 
 // One finding of a listing: the list name of the section whose text carries it.
 struct Finding

@@ -111,17 +111,38 @@ QString plannedNames(const QString &titles)
     return QStringList(names.begin(), names.end()).join(u'|');
 }
 
-// The report for a description, one finding a line, on a page of the description alone.
-QString findings(const QString &description)
+// The report, one finding a line.
+QString report(const ListingSettings &settings)
 {
-    ListingSettings settings;
-    settings.appendRestoredName(u"Description"_s);
-    settings.setText(TextField::Description, description);
     QStringList lines;
     for (const Finding &finding : checkPage(settings)) {
         lines += formatFinding(finding);
     }
     return lines.join(u'\n');
+}
+
+// The report for a description on a page of the description alone.
+QString findings(const QString &description)
+{
+    ListingSettings settings;
+    settings.appendRestoredName(u"Description"_s);
+    settings.setText(TextField::Description, description);
+    return report(settings);
+}
+
+// The report for a page of the sections Description, Condition and Payment, whose texts the
+// input holds in that order, separated by U+001F.
+QString sectionFindings(const QString &texts)
+{
+    const QStringList parts = texts.split(QChar(0x1F));
+    ListingSettings settings;
+    const TextField fields[] = {TextField::Description, TextField::Condition, TextField::Payment};
+    const QString names[] = {u"Description"_s, u"Condition"_s, u"Payment"_s};
+    for (int i = 0; i < 3; ++i) {
+        settings.appendRestoredName(names[i]);
+        settings.setText(fields[i], parts.value(i));
+    }
+    return report(settings);
 }
 
 using TableFunction = QString (*)(const QString &);
@@ -141,6 +162,7 @@ const QMap<QString, TableFunction> TableFunctions{
     {u"textFileBytes"_s, [](const QString &s) { return QString::fromLatin1(textFileBytes(s)); }},
     {u"batchRead"_s, batchRead},
     {u"findings"_s, findings},
+    {u"sectionFindings"_s, sectionFindings},
 };
 
 } // namespace
