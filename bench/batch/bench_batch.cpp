@@ -175,6 +175,16 @@ void BM_ParseAndCompose(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * Rows);
 }
 
+// Reading and parsing alone.
+void BM_Parse(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const BatchParseResult parsed = readBatchCsv(csvPath());
+        benchmark::DoNotOptimize(parsed.rows.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Rows);
+}
+
 void runBatch(benchmark::State &state, const QString &folderName, bool check)
 {
     const ListingSettings folder = folderSettings();
@@ -206,6 +216,7 @@ void BM_BatchChecked(benchmark::State &state)
 BENCHMARK(BM_DirectWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_AtomicWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_ParseAndCompose)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Batch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_BatchChecked)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
