@@ -30,6 +30,20 @@ public:
         }
     }
 
+    // The ratio against its goal: "goal ratio A / B = x (at most g): met" or "NOT met".
+    void printGoal(const std::string &numerator, const std::string &denominator,
+                   double atMost) const
+    {
+        const auto top = m_seconds.find(numerator);
+        const auto bottom = m_seconds.find(denominator);
+        if (top != m_seconds.end() && bottom != m_seconds.end()) {
+            const double ratio = top->second / bottom->second;
+            std::cout << "goal ratio " << numerator << " / " << denominator << " = " << ratio
+                      << " (at most " << atMost << "): " << (ratio <= atMost ? "met" : "NOT met")
+                      << '\n';
+        }
+    }
+
     // Every other benchmark against one baseline.
     void printRatiosTo(const std::string &baseline) const
     {

@@ -2,8 +2,15 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace AnsiCodec {
 
@@ -12,14 +19,20 @@ namespace {
 constexpr const char *CodePage = "windows-1252";
 
 // The code page's mapping as Qt's converter has it, taken once for all 256 bytes and inverted
-// into a lookup table: the page writer encodes many megabytes in small print steps, and a
-// converter call per step would cost more than the rest of the writing together.
+// into a two-level table: for the high byte of a UTF-16 unit one of a few pages of 256 entries,
+// most units sharing the page of "not held". The page writer encodes many megabytes in small
+// print steps, and a converter call per step would cost more than the rest of the writing.
 class CodePageTable
 {
 public:
+    // An entry is the byte, or this bit for a unit that the code page does not hold.
+    static constexpr quint16 NotHeld = 0x100;
+
     CodePageTable()
-        : m_fromBmp(0x10000, NotHeld)
     {
+        m_pageOf.fill(0);
+        m_pages.emplace_back();
+        m_pages.back().fill(NotHeld);
         QByteArray every(256, '\0');
         for (int b = 0; b < 256; ++b) {
             every[b] = char(b);
@@ -30,22 +43,49 @@ public:
         for (int b = 0; b < 256 && b < m_toUnicode.size(); ++b) {
             const char16_t c = m_toUnicode[b].unicode();
             if (c != QChar::ReplacementCharacter) {
-                m_fromBmp[c] = static_cast<qint16>(b);
+                set(c, quint16(b));
             }
         }
+        for (char16_t c = 0; c < 0x80; ++c) {
+            set(c, c);
+        }
+        m_latin1Upper = true;
+        for (char16_t c = 0xA0; c < 0x100; ++c) {
+            m_latin1Upper = m_latin1Upper && entry(c) == c;
+        }
     }
+
+    using Page = std::array<quint16, 256>;
+
+    // The byte for a UTF-16 unit, or NotHeld.
+    quint16 entry(char16_t c) const { return m_pages[m_pageOf[c >> 8]][c & 0xFF]; }
+
+    // The table as plain arrays, for loops that write bytes: a store through a char pointer
+    // could change anything as far as the compiler knows, the vector's own pointer included.
+    const quint8 *pageOf() const { return m_pageOf.data(); }
+    const Page *pages() const { return m_pages.data(); }
+
+    // Whether U+00A0 to U+00FF are held as the bytes of their own codes, as in Latin-1.
+    bool holdsLatin1Upper() const { return m_latin1Upper; }
 
     // The character for a byte.
     QChar characterFor(char byte) const { return m_toUnicode[uchar(byte)]; }
 
-    // The byte for a UTF-16 code unit, or NotHeld.
-    qint16 byteFor(char16_t c) const { return m_fromBmp[c]; }
-
-    static constexpr qint16 NotHeld = -1;
-
 private:
-    std::vector<qint16> m_fromBmp;
+    void set(char16_t c, quint16 byte)
+    {
+        quint8 &page = m_pageOf[c >> 8];
+        if (page == 0) {
+            page = quint8(m_pages.size());
+            m_pages.push_back(m_pages.front());
+        }
+        m_pages[page][c & 0xFF] = byte;
+    }
+
+    std::array<quint8, 256> m_pageOf;
+    std::vector<Page> m_pages;
     QString m_toUnicode;
+    bool m_latin1Upper = false;
 };
 
 const CodePageTable &table()
@@ -54,44 +94,150 @@ const CodePageTable &table()
     return instance;
 }
 
-void appendReference(QByteArray &out, char32_t codePoint)
+// How many of the units at src, up to 8, are copied as they are: ASCII, or Latin-1 letters and
+// signs where the code page holds them at their own code (CR too, unless it is replaced).
+template<bool ReplaceCr> int plainPrefix(const char16_t *src, bool latin1Upper, char *dest)
 {
-    out += "&#";
-    out += QByteArray::number(quint32(codePoint));
-    out += ';';
+#if defined(__SSE2__)
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    __m128i plain;
+    if (latin1Upper) {
+        const __m128i below256 = _mm_cmpeq_epi16(
+            _mm_and_si128(units, _mm_set1_epi16(short(0xFF00))), _mm_setzero_si128());
+        const __m128i controls = _mm_cmpeq_epi16(
+            _mm_and_si128(units, _mm_set1_epi16(short(0xFFE0))), _mm_set1_epi16(0x80));
+        plain = _mm_andnot_si128(controls, below256);
+    } else {
+        plain = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(short(0xFF80))),
+                                _mm_setzero_si128());
+    }
+    if (ReplaceCr) {
+        plain = _mm_andnot_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('\r')), plain);
+    }
+    // Every unit is stored; only the plain ones before the first other are kept.
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dest), _mm_packus_epi16(units, units));
+    const unsigned mask = unsigned(_mm_movemask_epi8(plain));
+    return mask == 0xFFFF ? 8 : std::countr_one(mask) / 2;
+#else
+    int k = 0;
+    for (; k < 8; ++k) {
+        const char16_t c = src[k];
+        const bool plain = c < 0x80 || (latin1Upper && c >= 0xA0 && c < 0x100);
+        if (!plain || (ReplaceCr && c == u'\r')) {
+            break;
+        }
+        dest[k] = char(c);
+    }
+    return k;
+#endif
+}
+
+// One encoding pass into out. The bytes go straight into out's buffer, which always has room
+// for one byte per unit still to come; only a reference or a replaced CR asks for more.
+template<bool ReplaceCr> void encodeInto(QByteArray &out, QStringView text, QByteArrayView crAs)
+{
+    const CodePageTable &codes = table();
+    const bool latin1Upper = codes.holdsLatin1Upper();
+    const quint8 *const pageOf = codes.pageOf();
+    const CodePageTable::Page *const pages = codes.pages();
+    const char16_t *const src = text.utf16();
+    const qsizetype n = text.size();
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char *dest = out.data() + start;
+    char *limit = out.data() + out.size();
+
+    // Room for extra bytes beyond one per remaining unit, growing the buffer with some to spare
+    // so that a text with many line breaks does not grow it at each.
+    const auto makeRoom = [&](qsizetype remaining, qsizetype extra) {
+        if (limit - dest >= remaining + extra) {
+            return;
+        }
+        const qsizetype written = dest - out.constData();
+        out.resize(written + remaining + extra + 64 + remaining / 16);
+        dest = out.data() + written;
+        limit = out.data() + out.size();
+    };
+
+    qsizetype i = 0;
+    while (i < n) {
+        if (n - i >= 8) {
+            if (plainPrefix<ReplaceCr>(src + i, latin1Upper, dest) == 8) {
+                dest += 8;
+                i += 8;
+                continue;
+            }
+            // Eight units through the table without a branch; a unit not held, or a CR to be
+            // replaced, sends the block to the way below from that unit on.
+            char bytes[8];
+            unsigned stops = 0;
+            for (int k = 0; k < 8; ++k) {
+                const char16_t c = src[i + k];
+                const quint16 e = pages[pageOf[c >> 8]][c & 0xFF];
+                bytes[k] = char(e);
+                stops |= unsigned(e >> 8) << k;
+                if (ReplaceCr) {
+                    stops |= unsigned(c == u'\r') << k;
+                }
+            }
+            std::memcpy(dest, bytes, sizeof bytes);
+            if (stops == 0) {
+                dest += 8;
+                i += 8;
+                continue;
+            }
+            const int k = std::countr_zero(stops);
+            dest += k;
+            i += k;
+        }
+        const char16_t c = src[i];
+        if (ReplaceCr && c == u'\r') {
+            makeRoom(n - i - 1, crAs.size());
+            std::memcpy(dest, crAs.data(), crAs.size());
+            dest += crAs.size();
+            ++i;
+            continue;
+        }
+        const quint16 byte = codes.entry(c);
+        if (byte != CodePageTable::NotHeld) {
+            *dest++ = char(byte);
+            ++i;
+            continue;
+        }
+        // A character outside the code page: the reference for the whole code point (a
+        // surrogate pair is one character).
+        char32_t codePoint = c;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(src[i + 1])) {
+            codePoint = QChar::surrogateToUcs4(c, src[i + 1]);
+            ++i;
+        }
+        ++i;
+        char digits[16];
+        char *d = std::end(digits);
+        for (quint32 v = codePoint; d == std::end(digits) || v != 0; v /= 10) {
+            *--d = char('0' + v % 10);
+        }
+        const qsizetype digitCount = std::end(digits) - d;
+        makeRoom(n - i, digitCount + 3);
+        *dest++ = '&';
+        *dest++ = '#';
+        std::memcpy(dest, d, digitCount);
+        dest += digitCount;
+        *dest++ = ';';
+    }
+    out.resize(dest - out.constData());
 }
 
 } // namespace
 
 void appendEncoded(QByteArray &out, QStringView text)
 {
-    const CodePageTable &codes = table();
-    const qsizetype start = out.size();
-    out.resize(start + text.size());
-    char *dest = out.data() + start;
-    const char16_t *src = text.utf16();
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = src[i];
-        const qint16 byte = c < 0x80 ? qint16(c) : codes.byteFor(c);
-        if (byte != CodePageTable::NotHeld) {
-            *dest++ = char(byte);
-            continue;
-        }
-        // Rare: a character outside the code page. Finish the bytes so far, then write the
-        // reference for the whole code point (a surrogate pair is one character).
-        out.resize(dest - out.constData());
-        char32_t codePoint = c;
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(src[i + 1])) {
-            codePoint = QChar::surrogateToUcs4(c, src[i + 1]);
-            ++i;
-        }
-        appendReference(out, codePoint);
-        const qsizetype written = out.size();
-        out.resize(written + (n - i - 1));
-        dest = out.data() + written;
-    }
-    out.resize(dest - out.constData());
+    encodeInto<false>(out, text, {});
+}
+
+void appendEncodedReplacingCr(QByteArray &out, QStringView text, QByteArrayView crAs)
+{
+    encodeInto<true>(out, text, crAs);
 }
 
 QByteArray encode(QStringView text)

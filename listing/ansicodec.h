@@ -16,6 +16,10 @@ QByteArray encode(QStringView text);
 // The same, appended to out; the page writer encodes its print steps as it goes.
 void appendEncoded(QByteArray &out, QStringView text);
 
+// The same, with each CR written as the bytes crAs instead: the page writer's line breaks,
+// encoded in the same pass.
+void appendEncodedReplacingCr(QByteArray &out, QStringView text, QByteArrayView crAs);
+
 // Decodes Windows-1252 bytes; every byte value has a character.
 QString decode(QByteArrayView bytes);
 

@@ -1,11 +1,12 @@
 #include "pagewriter.h"
 
 #include "ansicodec.h"
+#include "filesync.h"
 #include "headerrow.h"
 #include "pagetext.h"
 #include "textrules.h"
 
-#include <cstring>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -170,28 +171,46 @@ qsizetype expectedSize(const ListingSettings &settings)
 
 void PageText::openWithBreaks(QStringView text)
 {
-    // Encoding first is safe: a CR byte stands exactly where a CR character stood, since no
-    // other character encodes to it.
-    const QByteArray encoded = AnsiCodec::encode(text);
+    // A CR byte stands exactly where a CR character stood, since no other character encodes
+    // to it; so the breaks are written in the encoding pass itself. A streamed page takes a
+    // long text in slices, never between the two halves of a surrogate pair.
     static constexpr QByteArrayView Break = "<br>\r\r\n";
-    const char *const end = encoded.constData() + encoded.size();
-    const char *from = encoded.constData();
-    while (from < end) {
-        const char *cr = static_cast<const char *>(std::memchr(from, '\r', end - from));
-        if (!cr) {
-            break;
+    const qsizetype slice = m_file ? ChunkBytes / 4 : text.size();
+    for (qsizetype from = 0; from < text.size();) {
+        qsizetype length = std::min(slice, text.size() - from);
+        if (from + length < text.size() && text[from + length - 1].isHighSurrogate()) {
+            ++length;
         }
-        m_bytes.append(from, cr - from);
-        m_bytes.append(Break);
-        from = cr + 1;
+        AnsiCodec::appendEncodedReplacingCr(m_bytes, text.sliced(from, length), Break);
+        spill();
+        from += length;
     }
-    m_bytes.append(from, end - from);
 }
 
-QByteArray renderPage(const ListingSettings &settings)
+void PageText::writeChunk()
 {
-    PageText page;
-    page.reserve(expectedSize(settings));
+    if (!m_error) {
+        if (writeAll(*m_file, m_bytes)) {
+            FileSync::startWriteback(*m_file);
+        } else {
+            m_error = m_file->errorString();
+        }
+    }
+    m_bytes.resize(0);
+}
+
+std::optional<QString> PageText::finish()
+{
+    if (m_file) {
+        writeChunk();
+    }
+    return m_error;
+}
+
+namespace {
+
+void writeSections(PageText &page, const ListingSettings &settings)
+{
     page.line(u"<table cellpadding=\"0\" cellspacing=\"0\" width=\"100%\">");
     page.generatorComment();
     for (const QString &name : settings.sectionOrder()) {
@@ -205,6 +224,15 @@ QByteArray renderPage(const ListingSettings &settings)
         SectionWriter(page, settings, *id).write();
     }
     page.line(u"</table>");
+}
+
+} // namespace
+
+QByteArray renderPage(const ListingSettings &settings)
+{
+    PageText page;
+    page.reserve(expectedSize(settings));
+    writeSections(page, settings);
     return page.take();
 }
 
@@ -220,5 +248,16 @@ bool writePage(const ListingSettings &settings, QIODevice &device)
 
 WriteResult writeout(const ListingSettings &settings, const QString &outputPath)
 {
-    return replaceFile(outputPath, renderPage(settings));
+    // A small page is made whole and written in one call; a large one is streamed, so that
+    // making it and putting it on the disk overlap.
+    if (expectedSize(settings) < 2 * PageText::ChunkBytes) {
+        return replaceFile(outputPath, renderPage(settings));
+    }
+    return replaceFile(outputPath, [&settings](QFileDevice &out) {
+        PageText page;
+        page.reserve(PageText::ChunkBytes + PageText::ChunkBytes / 2);
+        page.streamTo(out);
+        writeSections(page, settings);
+        return page.finish();
+    });
 }

@@ -1,12 +1,210 @@
 #include "batchwrite.h"
 
 #include "batchplan.h"
+#include "filesync.h"
 #include "pagewriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// How many listings are put in place together. Each group costs one sync of the files and one
+// of the folder; the temporary files of one group are written over for the next, so a batch
+// leaves no more than one group's worth of old files to the file system to free.
+constexpr qsizetype GroupSize = 500;
+
+// Every listing is first written completely to a temporary file in the output folder; once
+// the files of a group are all on the disk, each is renamed over its listing, and then the
+// folder is synced, so that a crash at any moment leaves each listing either as it was or
+// complete. Where the system swaps names, a temporary file takes the listing's earlier file
+// in exchange, and the next group writes over it: safe, since the folder no longer names it
+// as any listing once that swap is on the disk.
+class BatchWriter
+{
+public:
+    BatchWriter(const QString &outputDir, const ListingSettings &folder,
+                const std::vector<BatchRow> &rows, const std::vector<QString> &paths,
+                const BatchOptions &options, BatchWriteResult &result)
+        : m_dir(outputDir)
+        , m_folder(folder)
+        , m_rows(rows)
+        , m_paths(paths)
+        , m_options(options)
+        , m_result(result)
+    {
+        // Hidden, and unlike any listing's name, which always ends in ".txt".
+        const QString prefix =
+            u".tavrin-%1-%2-"_s.arg(QCoreApplication::applicationPid())
+                .arg(uint(QRandomGenerator::global()->generate()), 8, 16, QChar(u'0'));
+        const qsizetype count = std::min<qsizetype>(GroupSize, qsizetype(rows.size()));
+        for (qsizetype k = 0; k < count; ++k) {
+            m_slots.push_back({QDir(outputDir).filePath(prefix + QString::number(k)), false});
+        }
+    }
+
+    ~BatchWriter()
+    {
+        for (const Slot &slot : m_slots) {
+            if (slot.exists) {
+                QFile::remove(slot.path);
+            }
+        }
+    }
+
+    void run()
+    {
+        const auto total = qsizetype(m_rows.size());
+        qsizetype next = 0;
+        while (next < total && !m_result.failure) {
+            // A listing that is a symbolic link is written where the link leads, on its own.
+            if (QFileInfo(m_paths[next]).isSymLink()) {
+                CheckedPage page = compose(next);
+                const WriteResult written = replaceFile(m_paths[next], page.page);
+                if (!written) {
+                    m_result.failure = written;
+                    return;
+                }
+                done(next, std::move(page.findings));
+                ++next;
+                continue;
+            }
+            next = writeGroup(next);
+        }
+    }
+
+private:
+    struct Slot
+    {
+        QString path;
+        bool exists;
+    };
+
+    struct Written
+    {
+        qsizetype row;
+        std::vector<Finding> findings;
+    };
+
+    CheckedPage compose(qsizetype row) const
+    {
+        const ListingSettings settings = listingForRow(m_folder, m_rows[size_t(row)]);
+        if (m_options.check) {
+            return composeChecked(settings);
+        }
+        return {renderPage(settings), {}};
+    }
+
+    void done(qsizetype row, std::vector<Finding> findings)
+    {
+        m_result.written.push_back(
+            {QDir::toNativeSeparators(m_paths[row]), m_rows[row].line, std::move(findings)});
+        if (m_options.progress) {
+            m_options.progress(qsizetype(m_result.written.size()), qsizetype(m_rows.size()));
+        }
+    }
+
+    std::optional<QString> writeSlot(Slot &slot, const QByteArray &bytes)
+    {
+        // An earlier listing's file taken in exchange is written over from its start and then
+        // cut to the new length, which spares the file system freeing its blocks and finding
+        // new ones; unless something else still names it, or it refuses to be written: then it
+        // makes way for a new file.
+        QFile file(slot.path);
+        if (slot.exists && (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) ||
+                            FileSync::hasOtherNames(file))) {
+            file.close();
+            QFile::remove(slot.path);
+            slot.exists = false;
+        }
+        if (!file.isOpen()) {
+            if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                return file.errorString();
+            }
+            slot.exists = true;
+        }
+        if (!writeAll(file, bytes) || !file.flush() || !file.resize(bytes.size())) {
+            return file.errorString();
+        }
+        file.close();
+        if (file.error() != QFileDevice::NoError) {
+            return file.errorString();
+        }
+        return std::nullopt;
+    }
+
+    // Writes the listings from first on into the temporary files, as many as one group holds
+    // and up to a listing that is a link, then puts them in place. Returns where the next
+    // group starts.
+    qsizetype writeGroup(qsizetype first)
+    {
+        std::vector<Written> group;
+        QStringList slotPaths;
+        qsizetype row = first;
+        std::optional<WriteResult> failure;
+        while (row < qsizetype(m_rows.size()) &&
+               qsizetype(group.size()) < qsizetype(m_slots.size()) &&
+               (row == first || !QFileInfo(m_paths[row]).isSymLink())) {
+            CheckedPage page = compose(row);
+            Slot &slot = m_slots[group.size()];
+            if (const std::optional<QString> reason = writeSlot(slot, page.page)) {
+                failure = WriteResult::failure(QDir::toNativeSeparators(m_paths[row]), *reason);
+                break;
+            }
+            slotPaths.append(slot.path);
+            group.push_back({row, std::move(page.findings)});
+            ++row;
+        }
+
+        // The listings before a failure are still put in place, as if written one by one.
+        if (!group.empty() && !FileSync::syncFiles(m_dir, slotPaths)) {
+            failure = WriteResult::failure(QDir::toNativeSeparators(m_paths[group.front().row]),
+                                           QString::fromLocal8Bit(std::strerror(errno)));
+            group.clear();
+        }
+        qsizetype placed = 0;
+        for (; placed < qsizetype(group.size()); ++placed) {
+            Slot &slot = m_slots[placed];
+            const qsizetype target = group[placed].row;
+            QString reason;
+            const FileSync::Placed how = FileSync::placeFile(slot.path, m_paths[target], &reason);
+            if (how == FileSync::Placed::Failed) {
+                failure = WriteResult::failure(QDir::toNativeSeparators(m_paths[target]), reason);
+                break;
+            }
+            slot.exists = how == FileSync::Placed::Swapped;
+        }
+        if (placed > 0 && !FileSync::syncFolder(m_dir)) {
+            failure = WriteResult::failure(QDir::toNativeSeparators(m_dir),
+                                           QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        for (qsizetype k = 0; k < placed; ++k) {
+            done(group[k].row, std::move(group[k].findings));
+        }
+        if (failure) {
+            m_result.failure = failure;
+        }
+        return row;
+    }
+
+    QString m_dir;
+    const ListingSettings &m_folder;
+    const std::vector<BatchRow> &m_rows;
+    const std::vector<QString> &m_paths;
+    const BatchOptions &m_options;
+    BatchWriteResult &m_result;
+    std::vector<Slot> m_slots;
+};
+
+} // namespace
 
 BatchWriteResult writeBatch(const QString &outputDir, const ListingSettings &folder,
                             const std::vector<BatchRow> &rows, const BatchOptions &options)
@@ -38,25 +236,7 @@ BatchWriteResult writeBatch(const QString &outputDir, const ListingSettings &fol
         }
     }
 
-    const auto total = static_cast<qsizetype>(rows.size());
     result.written.reserve(rows.size());
-    for (qsizetype i = 0; i < total; ++i) {
-        const ListingSettings settings = listingForRow(folder, rows[i]);
-        CheckedPage page;
-        if (options.check) {
-            page = composeChecked(settings);
-        } else {
-            page.page = renderPage(settings);
-        }
-        const WriteResult written = replaceFile(paths[i], page.page);
-        if (!written) {
-            result.failure = written;
-            return result;
-        }
-        result.written.push_back({written.path, rows[i].line, std::move(page.findings)});
-        if (options.progress) {
-            options.progress(i + 1, total);
-        }
-    }
+    BatchWriter(outputDir, folder, rows, paths, options, result).run();
     return result;
 }

@@ -1,7 +1,7 @@
 // From process start to the main window shown and idle, in time and in peak memory, against a
-// bare Qt program that shows an empty main window. Each measurement is a fresh process, run
-// with the offscreen platform; the ratio of the medians is the figure that matters. A second
-// baseline shows one line of text, to tell the program's own cost from the font system's.
+// bare Qt program that shows a main window with one line of text. Each measurement is a fresh
+// process, run with the offscreen platform; the ratio of the medians is the figure that matters. A
+// second baseline, an empty window, shows what the font system costs on its own.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,8 +21,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr double TimeGoal = 1.6;
-constexpr double MemoryGoal = 1.3;
+// Against the window with one line of text, which starts the font system as any window with
+// text must.
+constexpr double TimeGoal = 1.3;
+constexpr double MemoryGoal = 1.2;
 
 struct Sample
 {
@@ -146,26 +148,24 @@ int main(int argc, char *argv[])
     benchmark::Shutdown();
 
     const auto bare = g_samples.find("bare");
+    const auto text = g_samples.find("text");
     const auto tavrin = g_samples.find("tavrin");
-    if (bare == g_samples.end() || tavrin == g_samples.end()) {
+    if (bare == g_samples.end() || text == g_samples.end() || tavrin == g_samples.end()) {
         return 0;
     }
     const Sample b = medianOf(bare->second);
+    const Sample x = medianOf(text->second);
     const Sample t = medianOf(tavrin->second);
-    const double timeRatio = t.seconds / b.seconds;
-    const double memoryRatio = t.peakKb / b.peakKb;
-    std::printf("\nmedians: empty window %.1f ms, %.0f kB; tavrin %.1f ms, %.0f kB\n",
-                b.seconds * 1e3, b.peakKb, t.seconds * 1e3, t.peakKb);
-    std::printf("time   %.2f x the empty window (goal at most %.1f): %s\n", timeRatio, TimeGoal,
-                timeRatio <= TimeGoal ? "met" : "NOT met");
-    std::printf("memory %.2f x the empty window (goal at most %.1f): %s\n", memoryRatio, MemoryGoal,
-                memoryRatio <= MemoryGoal ? "met" : "NOT met");
-    const auto text = g_samples.find("text");
-    if (text != g_samples.end()) {
-        const Sample x = medianOf(text->second);
-        std::printf("window with one line of text %.1f ms, %.0f kB: tavrin is %.2f x its time, "
-                    "%.2f x its memory\n",
-                    x.seconds * 1e3, x.peakKb, t.seconds / x.seconds, t.peakKb / x.peakKb);
-    }
+    std::printf("\nmedians: empty window %.1f ms, %.0f kB; window with one line of text %.1f ms, "
+                "%.0f kB; tavrin %.1f ms, %.0f kB\n",
+                b.seconds * 1e3, b.peakKb, x.seconds * 1e3, x.peakKb, t.seconds * 1e3, t.peakKb);
+    std::printf("against the empty window: time %.2f x, memory %.2f x\n", t.seconds / b.seconds,
+                t.peakKb / b.peakKb);
+    const double timeRatio = t.seconds / x.seconds;
+    const double memoryRatio = t.peakKb / x.peakKb;
+    std::printf("goal time   %.2f x the window with one line of text (at most %.1f): %s\n",
+                timeRatio, TimeGoal, timeRatio <= TimeGoal ? "met" : "NOT met");
+    std::printf("goal memory %.2f x the window with one line of text (at most %.1f): %s\n",
+                memoryRatio, MemoryGoal, memoryRatio <= MemoryGoal ? "met" : "NOT met");
     return 0;
 }

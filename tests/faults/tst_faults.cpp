@@ -1,13 +1,18 @@
 #include "../faildevice.h"
 #include "colorrecord.h"
+#include "pagetext.h"
 #include "pagewriter.h"
 #include "recordio.h"
 #include "saveout.h"
 #include "textfile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -62,6 +67,27 @@ struct SaveCase
         }
     }
 };
+
+// Every file in a folder by name; the batch's own temporary files are hidden.
+QMap<QString, QByteArray> listings(const QString &folder)
+{
+    QMap<QString, QByteArray> contents;
+    for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+        contents.insert(name, fileBytes(folder + u'/' + name));
+    }
+    return contents;
+}
+
+// A batch of rows, each with a description of some length that differs between the versions.
+void writeBatchCsv(const QString &path, int rows, char version)
+{
+    QByteArray csv = "main title,description\r\n";
+    for (int row = 0; row < rows; ++row) {
+        csv += "Item " + QByteArray::number(row) + ",\"" + QByteArray(1000 + row % 700, version) +
+               "\r\nend\"\r\n";
+    }
+    writeFile(path, csv);
+}
 
 QStringList reported(const std::vector<FileError> &errors)
 {
@@ -165,6 +191,73 @@ private slots:
         QCOMPARE(fileBytes(path), "earlier\r\n");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 #endif
+    }
+
+    // A page large enough to go to the file in chunks arrives exactly as rendered, with a
+    // surrogate pair and line breaks where the text is taken in slices.
+    void largePageStreamed()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"large.txt"_s);
+        ListingSettings s;
+        s.startFirstRun();
+        const QString slice(PageText::ChunkBytes / 4 - 1, u'a');
+        s.setText(TextField::Description, (slice + u"\U0001F600\r\n"_s).repeated(12));
+        QVERIFY(writeout(s, path));
+        const QByteArray page = renderPage(s);
+        QVERIFY(page.size() > 3 * PageText::ChunkBytes && page.contains("a&#128512;<br>\r\r\n"));
+        QCOMPARE(fileBytes(path), page);
+    }
+
+    // A batch killed at any moment leaves each listing either as it was or complete, never cut
+    // or empty; the new listings are those of a batch run to its end.
+    void batchKilledAtRandomMoments()
+    {
+        QTemporaryDir dir;
+        const QString folder = QStringLiteral(TAVRIN_DEFAULTS_DIR);
+        const QString out = dir.filePath(u"out"_s);
+        QVERIFY(QDir(dir.path()).mkpath(u"out"_s) && QDir(dir.path()).mkpath(u"newer"_s));
+        constexpr int Rows = 1500;
+        writeBatchCsv(dir.filePath(u"a.csv"_s), Rows, 'a');
+        writeBatchCsv(dir.filePath(u"b.csv"_s), Rows, 'b');
+        const auto compose = [&](QProcess &process, const QString &csv, const QString &to) {
+            process.start(
+                QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"),
+                {u"--folder"_s, folder, u"--batch"_s, dir.filePath(csv), u"--output-dir"_s, to});
+            QVERIFY(process.waitForStarted());
+        };
+
+        QElapsedTimer clock;
+        clock.start();
+        for (const auto &[csv, to] :
+             {std::pair{u"a.csv"_s, out}, {u"b.csv"_s, dir.filePath(u"newer"_s)}}) {
+            QProcess process;
+            compose(process, csv, to);
+            QVERIFY(process.waitForFinished(-1) && process.exitCode() == 0);
+        }
+        // Moments spread over about as long as a whole batch takes.
+        const auto span = std::max<qint64>(clock.elapsed() / 2, 20);
+        const QMap<QString, QByteArray> earlier = listings(out);
+        const QMap<QString, QByteArray> newer = listings(dir.filePath(u"newer"_s));
+        QCOMPARE(earlier.size(), Rows);
+        QCOMPARE(newer.keys(), earlier.keys());
+
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        for (int run = 0; run < 8; ++run) {
+            QProcess process;
+            compose(process, run % 2 ? u"a.csv"_s : u"b.csv"_s, out);
+            QThread::msleep(random.bounded(quint32(span)));
+            process.kill();
+            QVERIFY(process.waitForFinished(-1));
+            const QMap<QString, QByteArray> now = listings(out);
+            QCOMPARE(now.keys(), earlier.keys());
+            for (auto it = now.begin(); it != now.end(); ++it) {
+                QVERIFY2(
+                    it.value() == earlier[it.key()] || it.value() == newer[it.key()],
+                    qPrintable(u"%1 after run %2, seed %3"_s.arg(it.key()).arg(run).arg(seed)));
+            }
+        }
     }
 
     // Saving goes on past files that fail and reports them together; the others are saved whole.
