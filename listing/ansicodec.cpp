@@ -249,6 +249,11 @@ QByteArray encode(QStringView text)
 
 QString decode(QByteArrayView bytes)
 {
+    // ASCII is the same in the code page. The data files are mostly ASCII, and taking the
+    // converter's mapping loads its data, which start-up would otherwise pay for.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) < 0x80; })) {
+        return QString::fromLatin1(bytes);
+    }
     const CodePageTable &codes = table();
     QString text(bytes.size(), Qt::Uninitialized);
     QChar *dest = text.data();

@@ -4,6 +4,7 @@
 #include "ui_splashwindow.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
@@ -27,7 +28,9 @@ SplashWindow::SplashWindow()
     Ui::frmSplash ui;
     ui.setupUi(this);
     // The picture is one of the program's embedded resources, which the form does not list.
-    ui.Picture1->setPixmap(QPixmap(u":/tavrin/splash.jpg"_s));
+    // Read past the pixmap cache, which would keep it for the whole run; the splash needs it
+    // only while start-up lasts.
+    ui.Picture1->setPixmap(QPixmap::fromImage(QImage(u":/tavrin/splash.jpg"_s, "JPEG")));
 }
 
 void SplashWindow::showAndPaint()

@@ -1,6 +1,6 @@
 // The program's own way in, from the data files in the folder given, up to the main window on
-// the screen and idle. It then leaves without saving, so every run starts from the same files,
-// or, given "close", closes the window as the seller would, which saves them.
+// the screen and idle. It then quits, or, given "close", closes the window as the seller would;
+// either way the program saves what it read, so every run starts from the same files.
 #include "mainwindow.h"
 #include "program.h"
 #include "readiness.h"
