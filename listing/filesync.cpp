@@ -21,6 +21,24 @@
 
 namespace FileSync {
 
+#if defined(Q_OS_UNIX)
+namespace {
+
+// Opens the folder and applies one of the system's sync calls to it.
+bool syncThroughFolder(const QString &folder, int (*sync)(int))
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = sync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+} // namespace
+#endif
+
 void startWriteback(QFileDevice &file)
 {
 #if defined(Q_OS_LINUX)
@@ -36,13 +54,7 @@ bool syncFiles(const QString &folder, const QStringList &paths)
 {
 #if defined(Q_OS_LINUX)
     Q_UNUSED(paths);
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::syncfs(fd) == 0;
-    ::close(fd);
-    return synced;
+    return syncThroughFolder(folder, ::syncfs);
 #else
     Q_UNUSED(folder);
     for (const QString &path : paths) {
@@ -68,13 +80,7 @@ bool syncFiles(const QString &folder, const QStringList &paths)
 bool syncFolder(const QString &folder)
 {
 #if defined(Q_OS_UNIX)
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
+    return syncThroughFolder(folder, ::fsync);
 #else
     // A folder cannot be opened as a file here; a rename is made durable by the system.
     Q_UNUSED(folder);

@@ -169,21 +169,16 @@ void BatchReader::feedLine(QByteArrayView line, qsizetype contentLength)
     if (csv_error(&m_parser) != CSV_EPARSE) {
         fail(m_line, u"out of memory"_s);
     } else if (m_parser.quoted) {
-        QString text = u"text after the closing quote of a field"_s;
-        if (m_fieldLine != m_line) {
-            text += u" that begins on line %1"_s.arg(m_fieldLine);
-        }
-        fail(m_line, text);
+        fail(m_line, CsvFault::textAfterClosingQuote(m_fieldLine != m_line ? m_fieldLine : 0));
     } else {
-        fail(m_line, u"a quote inside a field that does not begin with one (a field holding "
-                     "quotes must be enclosed in quotes, each inner quote doubled)"_s);
+        fail(m_line, CsvFault::quoteInsideField());
     }
 }
 
 void BatchReader::finish()
 {
     if (csv_fini(&m_parser, onField, onRowEnd, this) != 0 && !m_result.error) {
-        fail(m_fieldLine, u"the quoted field that begins on this line has no closing quote"_s);
+        fail(m_fieldLine, CsvFault::unterminatedQuote());
         return;
     }
     if (m_result.error) {
@@ -205,14 +200,8 @@ void BatchReader::field(QByteArrayView bytes)
     if (m_inHeader) {
         m_headerNames.push_back(QString::fromUtf8(bytes));
     } else if (index >= static_cast<qsizetype>(m_columns.size())) {
-        QString text =
-            m_columns.size() == 1
-                ? u"this row has more fields than the header's one column"_s
-                : u"this row has more fields than the header's %1 columns"_s.arg(m_columns.size());
-        if (m_rowLine != m_fieldLine) {
-            text += u" (the row begins on line %1)"_s.arg(m_rowLine);
-        }
-        fail(m_fieldLine, text);
+        fail(m_fieldLine, CsvFault::moreFieldsThanHeader(qsizetype(m_columns.size()),
+                                                         m_rowLine != m_fieldLine ? m_rowLine : 0));
         return;
     } else {
         if (!m_rowHasContent) {

@@ -233,10 +233,7 @@ void BulkReader::readRow(const CsvRecord &record)
 {
     const auto fieldCount = static_cast<qsizetype>(record.fields.size());
     if (fieldCount > m_headerSize) {
-        fail(record.line,
-             m_headerSize == 1
-                 ? u"this row has more fields than the header's one column"_s
-                 : u"this row has more fields than the header's %1 columns"_s.arg(m_headerSize));
+        fail(record.line, CsvFault::moreFieldsThanHeader(m_headerSize, 0));
         return;
     }
     const QString action = trimBlanks(decoded(record.fields[0])).toCaseFolded();

@@ -1,6 +1,6 @@
 #include "csvrecords.h"
 
-using namespace Qt::StringLiterals;
+#include "csvtext.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ void RecordSplitter::quotedField(CsvField &field)
     ++m_pos;
     for (;;) {
         if (m_pos >= m_text.size()) {
-            fail(firstLine, u"the quoted field that begins on this line has no closing quote"_s);
+            fail(firstLine, CsvFault::unterminatedQuote());
             return;
         }
         if (atLineBreak()) {
@@ -97,12 +97,7 @@ void RecordSplitter::quotedField(CsvField &field)
         break;
     }
     if (m_pos < m_text.size() && m_text[m_pos] != m_separator && !atLineBreak()) {
-        QString text = u"text after the closing quote of a field"_s;
-        if (firstLine != m_line) {
-            text += u" that begins on line %1"_s.arg(firstLine);
-        }
-        fail(m_line, text);
-        return;
+        fail(m_line, CsvFault::textAfterClosingQuote(firstLine != m_line ? firstLine : 0));
     }
 }
 
@@ -110,8 +105,7 @@ void RecordSplitter::plainField()
 {
     while (m_pos < m_text.size() && m_text[m_pos] != m_separator && !atLineBreak()) {
         if (m_text[m_pos] == '"') {
-            fail(m_line, u"a quote inside a field that does not begin with one (a field holding "
-                         "quotes must be enclosed in quotes, each inner quote doubled)"_s);
+            fail(m_line, CsvFault::quoteInsideField());
             return;
         }
         ++m_pos;

@@ -128,3 +128,39 @@ QString headerKey(QStringView name)
     }
     return key.toCaseFolded();
 }
+
+namespace CsvFault {
+
+QString unterminatedQuote()
+{
+    return u"the quoted field that begins on this line has no closing quote"_s;
+}
+
+QString textAfterClosingQuote(int fieldLine)
+{
+    QString text = u"text after the closing quote of a field"_s;
+    if (fieldLine > 0) {
+        text += u" that begins on line %1"_s.arg(fieldLine);
+    }
+    return text;
+}
+
+QString quoteInsideField()
+{
+    return u"a quote inside a field that does not begin with one (a field holding quotes must "
+           "be enclosed in quotes, each inner quote doubled)"_s;
+}
+
+QString moreFieldsThanHeader(qsizetype headerColumns, int rowLine)
+{
+    QString text =
+        headerColumns == 1
+            ? u"this row has more fields than the header's one column"_s
+            : u"this row has more fields than the header's %1 columns"_s.arg(headerColumns);
+    if (rowLine > 0) {
+        text += u" (the row begins on line %1)"_s.arg(rowLine);
+    }
+    return text;
+}
+
+} // namespace CsvFault

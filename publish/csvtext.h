@@ -40,3 +40,12 @@ char headerSeparator(QByteArrayView text);
 
 // A header name as compared: letter case, spaces and underscores do not matter.
 QString headerKey(QStringView name);
+
+// The faults both CSV readers report, worded alike. A line is given when the fault is reported
+// on a later line than the field or row it concerns began on, and otherwise 0.
+namespace CsvFault {
+QString unterminatedQuote();
+QString textAfterClosingQuote(int fieldLine);
+QString quoteInsideField();
+QString moreFieldsThanHeader(qsizetype headerColumns, int rowLine);
+} // namespace CsvFault
