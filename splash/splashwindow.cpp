@@ -1,10 +1,11 @@
 #include "splashwindow.h"
 
 #include "seams.h"
+#include "splashpicture.h"
 #include "ui_splashwindow.h"
 
 #include <QCoreApplication>
-#include <QImage>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
@@ -28,9 +29,13 @@ SplashWindow::SplashWindow()
     Ui::frmSplash ui;
     ui.setupUi(this);
     // The picture is one of the program's embedded resources, which the form does not list.
-    // Read past the pixmap cache, which would keep it for the whole run; the splash needs it
-    // only while start-up lasts.
-    ui.Picture1->setPixmap(QPixmap::fromImage(QImage(u":/tavrin/splash.jpg"_s, "JPEG")));
+    // It is decoded straight from the resource, past the pixmap cache, which would keep it for
+    // the whole run; the splash needs it only while start-up lasts.
+    QFile picture(u":/tavrin/splash.jpg"_s);
+    if (picture.open(QIODevice::ReadOnly)) {
+        const QByteArray jpeg = picture.readAll();
+        ui.Picture1->setPixmap(QPixmap::fromImage(decodeSplashPicture(jpeg)));
+    }
 }
 
 void SplashWindow::showAndPaint()

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "program.h"
 #include "seams.h"
+#include "splashpicture.h"
 #include "splashwindow.h"
 #include "terminationsignals.h"
 #include "windowicon.h"
@@ -315,6 +316,55 @@ private slots:
         QVERIFY(jpeg.contains(QByteArrayLiteral("\xFF\xC0\0\x11\x08\x01\x60\x01\x27\x03")) &&
                 !jpeg.contains("\xFF\xC2"));
         QCOMPARE(tavrinWindowIcon().pixmap(QSize(32, 32)).toImage().size(), QSize(32, 32));
+    }
+
+    // The splash shows the picture as Qt's own JPEG reader decodes it, pixel for pixel, give or
+    // take the rounding of two decoders' arithmetic.
+    void splashShowsThePicture()
+    {
+        SplashWindow splash;
+        const QList<QLabel *> labels = splash.findChildren<QLabel *>();
+        QCOMPARE(labels.size(), 1);
+        const QImage shown = labels.front()->pixmap().toImage();
+        const QImage reference = QImage(u":/tavrin/splash.jpg"_s, "JPEG");
+        QVERIFY(!reference.isNull());
+        QCOMPARE(shown.size(), QSize(295, 352));
+        int worst = 0;
+        qint64 total = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y);
+                const QRgb b = reference.pixel(x, y);
+                for (const int d :
+                     {qRed(a) - qRed(b), qGreen(a) - qGreen(b), qBlue(a) - qBlue(b)}) {
+                    worst = std::max(worst, std::abs(d));
+                    total += std::abs(d);
+                }
+            }
+        }
+        QVERIFY2(worst <= 6 && total <= qint64(shown.width()) * shown.height() / 4,
+                 qPrintable(u"worst %1, total %2"_s.arg(worst).arg(total)));
+    }
+
+    // Bytes that are not a JPEG picture give no picture, and no crash.
+    void splashPictureRejectsDamage_data()
+    {
+        const QByteArray jpeg = fileBytes(u":/tavrin/splash.jpg"_s);
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("nothing") << QByteArray();
+        QTest::newRow("the markers alone") << jpeg.left(20);
+        QTest::newRow("cut before the frame") << jpeg.left(jpeg.indexOf("\xFF\xC0"));
+        QTest::newRow("a PNG signature") << QByteArray("\x89PNG\r\n\x1A\n") + jpeg.mid(8);
+        QByteArray noWidth = jpeg;
+        noWidth.replace(QByteArrayLiteral("\xFF\xC0\0\x11\x08\x01\x60\x01\x27"),
+                        QByteArrayLiteral("\xFF\xC0\0\x11\x08\x01\x60\x00\x00"));
+        QTest::newRow("a frame of width 0") << noWidth;
+    }
+
+    void splashPictureRejectsDamage()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(decodeSplashPicture(bytes).isNull());
     }
 };
 
