@@ -94,42 +94,60 @@ const CodePageTable &table()
     return instance;
 }
 
-// How many of the units at src, up to 8, are copied as they are: ASCII, or Latin-1 letters and
-// signs where the code page holds them at their own code (CR too, unless it is replaced).
-template<bool ReplaceCr> int plainPrefix(const char16_t *src, bool latin1Upper, char *dest)
+// Encodes the 16 units at src into the 16 bytes at dest and returns 16, or stops at the first
+// unit that the block cannot take, a unit the code page does not hold or a CR to be replaced,
+// and returns how many units came before it. Plain units (ASCII, and Latin-1 letters and signs
+// where the code page holds them at their own code) are packed sixteen at a time; only the
+// others go through the table, one by one.
+template<bool ReplaceCr>
+int encodeBlock(const char16_t *src, const quint8 *pageOf, const CodePageTable::Page *pages,
+                bool latin1Upper, char *dest)
 {
 #if defined(__SSE2__)
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
-    __m128i plain;
-    if (latin1Upper) {
-        const __m128i below256 = _mm_cmpeq_epi16(
-            _mm_and_si128(units, _mm_set1_epi16(short(0xFF00))), _mm_setzero_si128());
-        const __m128i controls = _mm_cmpeq_epi16(
-            _mm_and_si128(units, _mm_set1_epi16(short(0xFFE0))), _mm_set1_epi16(0x80));
-        plain = _mm_andnot_si128(controls, below256);
-    } else {
-        plain = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(short(0xFF80))),
-                                _mm_setzero_si128());
-    }
-    if (ReplaceCr) {
-        plain = _mm_andnot_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('\r')), plain);
-    }
-    // Every unit is stored; only the plain ones before the first other are kept.
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(dest), _mm_packus_epi16(units, units));
-    const unsigned mask = unsigned(_mm_movemask_epi8(plain));
-    return mask == 0xFFFF ? 8 : std::countr_one(mask) / 2;
-#else
-    int k = 0;
-    for (; k < 8; ++k) {
-        const char16_t c = src[k];
-        const bool plain = c < 0x80 || (latin1Upper && c >= 0xA0 && c < 0x100);
-        if (!plain || (ReplaceCr && c == u'\r')) {
-            break;
+    const auto plainUnits = [latin1Upper](__m128i units) {
+        __m128i plain;
+        if (latin1Upper) {
+            const __m128i below256 = _mm_cmpeq_epi16(
+                _mm_and_si128(units, _mm_set1_epi16(short(0xFF00))), _mm_setzero_si128());
+            const __m128i controls = _mm_cmpeq_epi16(
+                _mm_and_si128(units, _mm_set1_epi16(short(0xFFE0))), _mm_set1_epi16(0x80));
+            plain = _mm_andnot_si128(controls, below256);
+        } else {
+            plain = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(short(0xFF80))),
+                                    _mm_setzero_si128());
         }
+        if (ReplaceCr) {
+            plain = _mm_andnot_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('\r')), plain);
+        }
+        return plain;
+    };
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 8));
+    // Every unit is stored as its low byte (or 0xFF); the others are put right below.
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dest), _mm_packus_epi16(low, high));
+    const __m128i plain = _mm_packs_epi16(plainUnits(low), plainUnits(high));
+    unsigned others = ~unsigned(_mm_movemask_epi8(plain)) & 0xFFFF;
+#else
+    unsigned others = 0;
+    for (int k = 0; k < 16; ++k) {
+        const char16_t c = src[k];
+        const bool plain =
+            (c < 0x80 || (latin1Upper && c >= 0xA0 && c < 0x100)) && !(ReplaceCr && c == u'\r');
         dest[k] = char(c);
+        others |= unsigned(!plain) << k;
     }
-    return k;
 #endif
+    while (others != 0) {
+        const int k = std::countr_zero(others);
+        const char16_t c = src[k];
+        const quint16 e = pages[pageOf[c >> 8]][c & 0xFF];
+        if (e == CodePageTable::NotHeld || (ReplaceCr && c == u'\r')) {
+            return k;
+        }
+        dest[k] = char(e);
+        others &= others - 1;
+    }
+    return 16;
 }
 
 // One encoding pass into out. The bytes go straight into out's buffer, which always has room
@@ -161,34 +179,13 @@ template<bool ReplaceCr> void encodeInto(QByteArray &out, QStringView text, QByt
 
     qsizetype i = 0;
     while (i < n) {
-        if (n - i >= 8) {
-            if (plainPrefix<ReplaceCr>(src + i, latin1Upper, dest) == 8) {
-                dest += 8;
-                i += 8;
-                continue;
-            }
-            // Eight units through the table without a branch; a unit not held, or a CR to be
-            // replaced, sends the block to the way below from that unit on.
-            char bytes[8];
-            unsigned stops = 0;
-            for (int k = 0; k < 8; ++k) {
-                const char16_t c = src[i + k];
-                const quint16 e = pages[pageOf[c >> 8]][c & 0xFF];
-                bytes[k] = char(e);
-                stops |= unsigned(e >> 8) << k;
-                if (ReplaceCr) {
-                    stops |= unsigned(c == u'\r') << k;
-                }
-            }
-            std::memcpy(dest, bytes, sizeof bytes);
-            if (stops == 0) {
-                dest += 8;
-                i += 8;
-                continue;
-            }
-            const int k = std::countr_zero(stops);
+        if (n - i >= 16) {
+            const int k = encodeBlock<ReplaceCr>(src + i, pageOf, pages, latin1Upper, dest);
             dest += k;
             i += k;
+            if (k == 16) {
+                continue;
+            }
         }
         const char16_t c = src[i];
         if (ReplaceCr && c == u'\r') {

@@ -153,6 +153,12 @@ const QMap<QString, TableFunction> TableFunctions{
     {u"proposedFileName"_s, [](const QString &s) { return proposedFileName(s); }},
     {u"plannedFileNames"_s, plannedNames},
     {u"ansiEncode"_s, [](const QString &s) { return QString::fromLatin1(AnsiCodec::encode(s)); }},
+    {u"ansiEncodeReplacingCr"_s,
+     [](const QString &s) {
+         QByteArray out("*");
+         AnsiCodec::appendEncodedReplacingCr(out, s, "<CR>");
+         return QString::fromLatin1(out);
+     }},
     {u"ansiDecode"_s, [](const QString &s) { return AnsiCodec::decode(s.toLatin1()); }},
     {u"trimBlanks"_s, [](const QString &s) { return trimBlanks(s); }},
     {u"normalizeLineBreaks"_s, [](const QString &s) { return normalizeLineBreaks(s); }},
