@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(TAVRIN_PORTABLE_CODEC)
 #include <emmintrin.h>
 #endif
 
@@ -103,7 +103,7 @@ template<bool ReplaceCr>
 int encodeBlock(const char16_t *src, const quint8 *pageOf, const CodePageTable::Page *pages,
                 bool latin1Upper, char *dest)
 {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(TAVRIN_PORTABLE_CODEC)
     const auto plainUnits = [latin1Upper](__m128i units) {
         __m128i plain;
         if (latin1Upper) {
