@@ -13,7 +13,6 @@
 #include "ui_mainwindow.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDebug>
@@ -30,8 +29,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTextDocument>
-
-#include <map>
 
 using namespace Qt::StringLiterals;
 
@@ -175,23 +172,15 @@ void MainWindow::setUpControls()
 
 void MainWindow::buildStyleItems()
 {
-    // Check marks, not radio dots, and every mark comes from the settings: the groups only
-    // gather their items' triggers into the one handler.
-    std::map<StyleGroup, QActionGroup *> groups;
+    // Check marks, not radio dots, and every mark comes from the settings, so the items need
+    // no action groups: each trigger goes straight to the one handler with the item's index.
     const std::vector<StyleItem> &items = styleItems();
     for (size_t i = 0; i < items.size(); ++i) {
         const StyleItem &item = items[i];
-        QActionGroup *&group = groups[item.group];
-        if (!group) {
-            group = new QActionGroup(this);
-            group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-            connect(group, &QActionGroup::triggered, this, &MainWindow::styleItemTriggered);
-        }
         auto *action = new QAction(item.caption, this);
         action->setObjectName(item.name);
         action->setCheckable(true);
-        action->setData(int(i));
-        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, i] { styleItemTriggered(i); });
         m_styleActions.push_back(action);
 
         if (item.group == StyleGroup::HeaderAlign && items[i - 1].group == StyleGroup::HeaderLook) {
@@ -387,9 +376,9 @@ void MainWindow::moveSelected(int (ListingSettings::*move)(int))
     refreshOrder((m_session.settings.*move)(selectedRow()));
 }
 
-void MainWindow::styleItemTriggered(QAction *action)
+void MainWindow::styleItemTriggered(size_t index)
 {
-    selectStyleItem(m_session.settings, styleItems().at(size_t(action->data().toInt())));
+    selectStyleItem(m_session.settings, styleItems().at(index));
     refreshMarks();
 }
 

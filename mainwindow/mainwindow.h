@@ -93,7 +93,7 @@ private:
     void switchToggled(SectionId section, bool on);
     void moveUp();
     void moveDown();
-    void styleItemTriggered(QAction *action);
+    void styleItemTriggered(size_t index);
     void moveSelected(int (ListingSettings::*move)(int));
 
     int selectedRow() const;
