@@ -2,6 +2,7 @@
 
 #include "palette.h"
 #include "ui_colourselector.h"
+#include "windowtitle.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -112,6 +113,7 @@ ColourSelector::ColourSelector(ListingSettings &settings, QWidget *mainWindow)
     // the swatches, then the controls of the form.
     buildPalette();
     m_ui->setupUi(this);
+    setWindowTitle(tavrinWindowTitle() + u" (Color Selector)"_s);
 
     fitCaption(m_ui->Label2);
     fitCaption(m_ui->Label3);

@@ -12,6 +12,7 @@
 #include "startup.h"
 #include "textfile.h"
 #include "textrules.h"
+#include "version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -378,7 +379,7 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
         return writeAll(out, parser.helpText().toUtf8()) ? Success : FileFailure;
     }
     if (parser.isSet(version)) {
-        const QString text = ProgramName + u' ' + QStringLiteral(TAVRIN_VERSION) + u'\n';
+        const QString text = ProgramName + u' ' + QStringLiteral(TAVRIN_VERSION_TEXT) + u'\n';
         return writeAll(out, text.toUtf8()) ? Success : FileFailure;
     }
     if (!parser.positionalArguments().isEmpty()) {

@@ -1,4 +1,5 @@
 #include "composer.h"
+#include "version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -39,7 +40,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavrin-compose"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION_TEXT));
     useBinaryStandardOutput();
 
     QFile out;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ansicodec.h"
+#include "version.h"
 
 #include <QByteArray>
 #include <QFileDevice>
@@ -14,7 +15,7 @@ class PageText
 {
 public:
     // The comment that marks pages made by this program, with its single dashes.
-    static constexpr QStringView GeneratorComment = u"<!-Created with Tavrin v2.0.1 ->";
+    static constexpr QStringView GeneratorComment = u"<!-Created with Tavrin v" TAVRIN_VERSION_TEXT " ->";
 
     void reserve(qsizetype size) { m_bytes.reserve(size); }
     void line(QStringView step)

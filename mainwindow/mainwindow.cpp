@@ -4,6 +4,7 @@
 #include "colourselector.h"
 #include "seams.h"
 #include "windowicon.h"
+#include "windowtitle.h"
 
 #include "filenamefilter.h"
 #include "pagewriter.h"
@@ -100,6 +101,7 @@ MainWindow::MainWindow(QWidget *parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     m_ui->setupUi(this);
+    setWindowTitle(tavrinWindowTitle());
 
     // The box shows its designed text until start-up reads "thankyou.dat" over it; the
     // settings hold the same, so the two agree from the first moment.

@@ -1,6 +1,7 @@
 #include "aboutbox.h"
 
 #include "seams.h"
+#include "version.h"
 
 #include <QMessageBox>
 

@@ -3,6 +3,7 @@
 #include "seams.h"
 #include "splashpicture.h"
 #include "ui_splashwindow.h"
+#include "windowtitle.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -66,7 +67,7 @@ bool startWithSplash(const std::function<StartUpOutcome()> &loadMainWindow)
         const QString text =
             outcome.errorReport.isEmpty() ? u"Tavrin could not start."_s : outcome.errorReport;
         // Titled like the main window, whose start-up failed.
-        QMessageBox report(QMessageBox::Critical, u"Tavrin - Brisken"_s, text, QMessageBox::Ok,
+        QMessageBox report(QMessageBox::Critical, tavrinWindowTitle(), text, QMessageBox::Ok,
                            &splash);
         report.setObjectName(u"StartUpError"_s);
         report.setWindowModality(Qt::ApplicationModal);
