@@ -181,5 +181,4 @@ void ColourSelector::closeEvent(QCloseEvent *event)
         m_mainWindow->activateWindow();
     }
     event->accept();
-    emit closed();
 }

@@ -29,10 +29,6 @@ public:
     ColourSelector(ListingSettings &settings, QWidget *mainWindow);
     ~ColourSelector() override;
 
-signals:
-    // After the main window has been shown again.
-    void closed();
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -236,11 +236,6 @@ QByteArray renderPage(const ListingSettings &settings)
     return page.take();
 }
 
-QString renderPageText(const ListingSettings &settings)
-{
-    return AnsiCodec::decode(renderPage(settings));
-}
-
 bool writePage(const ListingSettings &settings, QIODevice &device)
 {
     return writeAll(device, renderPage(settings));

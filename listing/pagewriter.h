@@ -13,9 +13,6 @@
 // (Windows-1252; characters outside it as numeric character references).
 QByteArray renderPage(const ListingSettings &settings);
 
-// The page as a browser reads the file back: the bytes decoded, references left as they are.
-QString renderPageText(const ListingSettings &settings);
-
 // Writes the page to a device; false when the device refused any of it.
 bool writePage(const ListingSettings &settings, QIODevice &device);
 

@@ -29,7 +29,6 @@ enum class StyleGroup {
     ShippingAlign,
     PaymentAlign,
 };
-inline constexpr int StyleGroupCount = 18;
 
 // Value meanings: HeaderLook and HeaderAlign and Font use the enum's integer value; a size
 // item holds its size 1..7; an alignment item holds 1 for "Centered" and 0 for "Left

@@ -129,11 +129,6 @@ QAction *MainWindow::coloursAction() const
     return m_ui->colors;
 }
 
-QAction *MainWindow::aboutAction() const
-{
-    return m_ui->HelpAbout;
-}
-
 void MainWindow::setUpControls()
 {
     m_textBoxes = {

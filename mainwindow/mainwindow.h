@@ -58,7 +58,6 @@ public:
     void saveForSessionEnd(bool canAsk);
 
     QAction *coloursAction() const;
-    QAction *aboutAction() const;
 
     // Shows the settings again after something outside the window changed them.
     void refreshFromSettings();
