@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -147,6 +148,9 @@ QString sectionFindings(const QString &texts)
 
 using TableFunction = QString (*)(const QString &);
 
+// A row's name: lower-case words and numbers joined by "-".
+const QRegularExpression RowName(u"^[a-z0-9]+(-[a-z0-9]+)*$"_s);
+
 // Every table under tests/data/tables is named after one of these.
 const QMap<QString, TableFunction> TableFunctions{
     {u"fileNameFilter"_s, [](const QString &s) { return fileNameFilter(s); }},
@@ -240,7 +244,8 @@ void TestCore::compose()
     QVERIFY2(snapshot(folder.path()) == folderBefore, "the program folder changed");
 }
 
-// A table: one case a line, "input<TAB>expected", both escaped; "#" starts a comment line.
+// A table: one row a line, "name<TAB>input<TAB>expected", input and expected escaped; "#" starts
+// a comment line. The name says what the row tests, so a row keeps its tag when lines move.
 void TestCore::tables_data()
 {
     QTest::addColumn<QString>("table");
@@ -252,17 +257,28 @@ void TestCore::tables_data()
         if (!TableFunctions.contains(table)) {
             qFatal("no function for the table %s", qPrintable(file));
         }
-        const QStringList lines = fileLines(root.filePath(file));
+        const QString path = root.filePath(file);
+        const QStringList lines = fileLines(path);
+        QMap<QString, qsizetype> named;
         for (qsizetype i = 0; i < lines.size(); ++i) {
             if (lines[i].isEmpty() || lines[i].startsWith(u'#')) {
                 continue;
             }
             const QStringList columns = lines[i].split(u'\t');
-            if (columns.size() != 2) {
-                qFatal("%s:%lld: not input<TAB>expected", qPrintable(file), i + 1);
+            if (columns.size() != 3) {
+                qFatal("%s:%lld: not name<TAB>input<TAB>expected", qPrintable(path), i + 1);
             }
-            QTest::addRow("%s:%lld", qPrintable(table), i + 1)
-                << table << unescape(columns[0]) << unescape(columns[1]);
+            if (!RowName.match(columns[0]).hasMatch()) {
+                qFatal("%s:%lld: the name \"%s\" is not a few words joined by \"-\"",
+                       qPrintable(path), i + 1, qPrintable(columns[0]));
+            }
+            if (const qsizetype first = named.value(columns[0])) {
+                qFatal("%s:%lld: the name \"%s\" is already on line %lld", qPrintable(path), i + 1,
+                       qPrintable(columns[0]), first);
+            }
+            named.insert(columns[0], i + 1);
+            QTest::addRow("%s:%s", qPrintable(table), qPrintable(columns[0]))
+                << table << unescape(columns[1]) << unescape(columns[2]);
         }
     }
 }
