@@ -2,15 +2,19 @@
 #include "ansicodec.h"
 #include "batchcsv.h"
 #include "batchplan.h"
+#include "colorrecord.h"
 #include "composer.h"
 #include "filenamefilter.h"
 #include "rulecheck.h"
+#include "saveout.h"
+#include "startup.h"
 #include "textfile.h"
 #include "textrules.h"
 
 #include <QBuffer>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -145,7 +149,37 @@ QString sectionFindings(const QString &texts)
     return report(settings);
 }
 
+// What the next start-up must find of a session: its five texts, its colours and its list of
+// sections. The style groups are left out: a first start saves no size, the next one reads the
+// fallbacks.
+QStringList readBack(const Session &session)
+{
+    QStringList state;
+    for (const TextFileEntry &entry : TextFileTable) {
+        state += session.settings.text(entry.field);
+    }
+    return state << QString::fromLatin1(colorRecord(session.settings.colors()))
+                 << session.settings.sectionOrder().join(u'|');
+}
+
+// Applies a data-file case's "edits": "FILE TEXT" gives the box of that text file TEXT, as the
+// seller's typing would. The result says what went wrong, empty when nothing did.
+QString applyEdit(Session &session, const QString &line)
+{
+    const QString file = line.section(u' ', 0, 0);
+    for (const TextFileEntry &entry : TextFileTable) {
+        if (file.compare(entry.fileName, Qt::CaseInsensitive) == 0) {
+            session.settings.setText(entry.field, unescape(line.section(u' ', 1)));
+            return {};
+        }
+    }
+    return u"no text file is named \"%1\""_s.arg(file);
+}
+
 using TableFunction = QString (*)(const QString &);
+
+// A row's name: lower-case words and numbers joined by "-".
+const QRegularExpression RowName(u"^[a-z0-9]+(-[a-z0-9]+)*$"_s);
 
 // Every table under tests/data/tables is named after one of these.
 const QMap<QString, TableFunction> TableFunctions{
@@ -180,14 +214,17 @@ class TestCore : public QObject
 private slots:
     void compose_data() { addCaseRows(u"compose"_s); }
     void compose();
+    void datafiles_data() { addCaseRows(u"datafiles"_s); }
+    void datafiles();
     void tables_data();
     void tables();
 };
 
-// A compose case: "args" one argument a line, "terminal" when standard error is one, "process"
-// to run the real program; "folder" and "bare" as CaseFolder reads them, "out" for what the
-// output folder holds before the run. "expect" holds what the run leaves: "status", "stdout"
-// and "stderr" (absent when empty) and the output folder under "out", file for file.
+// A compose case: "args" one argument a line ("#" starts a comment line, "\#" an argument that
+// begins with "#"), "terminal" when standard error is one, "process" to run the real program;
+// "folder" and "bare" as CaseFolder reads them, "out" for what the output folder holds before
+// the run. "expect" holds what the run leaves: "status", "stdout" and "stderr" (absent when
+// empty) and the output folder under "out", file for file.
 void TestCore::compose()
 {
     QFETCH(QString, dir);
@@ -204,7 +241,9 @@ void TestCore::compose()
                         {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)}};
     QStringList arguments;
     for (const QString &line : fileLines(dir + u"/args"_s)) {
-        arguments += placed(unescape(line), places);
+        if (!line.startsWith(u'#')) {
+            arguments += placed(unescape(line), places);
+        }
     }
     const QByteArray folderBefore = snapshot(folder.path());
 
@@ -240,7 +279,58 @@ void TestCore::compose()
     QVERIFY2(snapshot(folder.path()) == folderBefore, "the program folder changed");
 }
 
-// A table: one case a line, "input<TAB>expected", both escaped; "#" starts a comment line.
+// A data-file case: the run the window makes of the seven files when nothing but "edits" is
+// done in it. Start-up reads the program folder ("folder" and "bare" as CaseFolder reads them;
+// "locked": the folder refuses new files, its files stay writable); each line "FILE TEXT" of
+// "edits" then puts TEXT in the box of that text file; the close saves. "expect" holds what the
+// run leaves: "errors", what start-up or saving reported, one "start-up: " or "saving: " and
+// the message a line, {folder} for the folder without its final "/" (absent when nothing was),
+// and under "folder" the files of the folder as compareTree reads them. A failed start-up saves
+// nothing; after a run that started, the next start-up reads back its texts, colours and list.
+void TestCore::datafiles()
+{
+    QFETCH(QString, dir);
+    CaseFolder folder(dir);
+    const bool locked = QFileInfo::exists(dir + u"/locked"_s);
+    folder.setLocked(locked);
+    QStringList reported;
+    Session session;
+    const std::optional<FileError> failed = startup(session, folder.path());
+    if (failed) {
+        reported += u"start-up: "_s + failed->message();
+    } else {
+        const QStringList edits = fileLines(dir + u"/edits"_s);
+        for (qsizetype n = 0; n < edits.size(); ++n) {
+            if (edits[n].isEmpty() || edits[n].startsWith(u'#')) {
+                continue;
+            }
+            const QString problem = applyEdit(session, edits[n]);
+            QVERIFY2(problem.isEmpty(), qPrintable(u"edits line %1: %2"_s.arg(n + 1).arg(problem)));
+        }
+        for (const FileError &error : saveout(session)) {
+            reported += u"saving: "_s + error.message();
+        }
+    }
+    folder.setLocked(false);
+
+    QString got = reported.join(u'\n').replace(folder.path().chopped(1), u"{folder}"_s);
+    if (!got.isEmpty()) {
+        got += u'\n';
+    }
+    QCOMPARE(got, QString::fromUtf8(fileBytes(dir + u"/expect/errors"_s)));
+    compareTree(dir + u"/expect/folder"_s, folder.path());
+    if (failed || QTest::currentTestFailed()) {
+        return;
+    }
+    folder.setLocked(locked);
+    Session next;
+    const std::optional<FileError> again = startup(next, folder.path());
+    QVERIFY2(!again, qPrintable(again ? again->message() : QString()));
+    QCOMPARE(readBack(next), readBack(session));
+}
+
+// A table: one row a line, "name<TAB>input<TAB>expected", input and expected escaped; "#" starts
+// a comment line. The name says what the row tests, so a row keeps its tag when lines move.
 void TestCore::tables_data()
 {
     QTest::addColumn<QString>("table");
@@ -252,17 +342,28 @@ void TestCore::tables_data()
         if (!TableFunctions.contains(table)) {
             qFatal("no function for the table %s", qPrintable(file));
         }
-        const QStringList lines = fileLines(root.filePath(file));
+        const QString path = root.filePath(file);
+        const QStringList lines = fileLines(path);
+        QMap<QString, qsizetype> named;
         for (qsizetype i = 0; i < lines.size(); ++i) {
             if (lines[i].isEmpty() || lines[i].startsWith(u'#')) {
                 continue;
             }
             const QStringList columns = lines[i].split(u'\t');
-            if (columns.size() != 2) {
-                qFatal("%s:%lld: not input<TAB>expected", qPrintable(file), i + 1);
+            if (columns.size() != 3) {
+                qFatal("%s:%lld: not name<TAB>input<TAB>expected", qPrintable(path), i + 1);
             }
-            QTest::addRow("%s:%lld", qPrintable(table), i + 1)
-                << table << unescape(columns[0]) << unescape(columns[1]);
+            if (!RowName.match(columns[0]).hasMatch()) {
+                qFatal("%s:%lld: the name \"%s\" is not a few words joined by \"-\"",
+                       qPrintable(path), i + 1, qPrintable(columns[0]));
+            }
+            if (const qsizetype first = named.value(columns[0])) {
+                qFatal("%s:%lld: the name \"%s\" is already on line %lld", qPrintable(path), i + 1,
+                       qPrintable(columns[0]), first);
+            }
+            named.insert(columns[0], i + 1);
+            QTest::addRow("%s:%s", qPrintable(table), qPrintable(columns[0]))
+                << table << unescape(columns[1]) << unescape(columns[2]);
         }
     }
 }

@@ -1,9 +1,10 @@
 // Window sessions as data. Each folder under tests/data/sessions is one case:
 //   folder/  data files laid over the shipped ones (a file "bare": the case's own files only)
-//   locked   a file: the folder refuses new files during the session, its files stay writable
 //   steps    one step a line, run against the real main window loaded from that folder
 //   expect/  files the folder holds after the session, byte for byte; NAME.absent: no NAME
 // The session ends as the program does, by closing the window, before expect/ is compared.
+// A case needs a window only for what the window does: start-up and saving with nothing done in
+// between are data-file cases, and a page from a folder's files is a compose case (tst_core).
 //
 // Steps; CONTROL is an object name, looked up in the visible windows other than the main
 // window first (so "Command1" is the selector's while it is open), then in the main window.
@@ -133,7 +134,6 @@ public:
     {
         m_window->close();
         settle();
-        m_folder.setLocked(false);
     }
 
 private:
@@ -155,7 +155,6 @@ private:
     // A failed start is reported as the program reports it, and the window is never shown.
     void start()
     {
-        m_folder.setLocked(QFileInfo::exists(m_caseDir + u"/locked"_s));
         m_window = std::make_unique<MainWindow>();
         if (const std::optional<FileError> error = m_window->load(folder())) {
             m_message = error->message();
