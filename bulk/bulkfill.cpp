@@ -4,7 +4,6 @@
 #include "batchplan.h"
 #include "csvrecords.h"
 #include "pagetext.h"
-#include "pagewriter.h"
 #include "textrules.h"
 
 #include <QStringDecoder>
@@ -293,13 +292,7 @@ FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder,
     const auto total = static_cast<qsizetype>(file.items.size());
     for (qsizetype i = 0; i < total; ++i) {
         const BulkItem &item = file.items[static_cast<size_t>(i)];
-        const ListingSettings settings = listingForRow(folder, item.texts);
-        CheckedPage page;
-        if (options.check) {
-            page = composeChecked(settings);
-        } else {
-            page.page = renderPage(settings);
-        }
+        CheckedPage page = composeListing(listingForRow(folder, item.texts), options.check);
         if (file.encoding == CsvEncoding::Utf8) {
             page.page = AnsiCodec::decode(page.page).toUtf8();
         }

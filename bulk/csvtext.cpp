@@ -1,7 +1,8 @@
 #include "csvtext.h"
 
+#include "boundedread.h"
+
 #include <QDir>
-#include <QFile>
 
 #include <cstdint>
 #include <cstring>
@@ -20,21 +21,17 @@ bool isContinuation(unsigned char b)
 CsvFileBytes readCsvFile(const QString &path)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
-    }
-    if (file.size() > MaxCsvFileBytes) {
+    BoundedBytes read = readBoundedFile(path, MaxCsvFileBytes);
+    if (read.status == BoundedStatus::TooLarge) {
         return {
             {},
             u"\"%1\" is too large for a CSV file of listings (more than %2 MiB)"_s.arg(shown).arg(
                 MaxCsvFileBytes / (1024 * 1024))};
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
+    if (read.status != BoundedStatus::Ok) {
+        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, read.error)};
     }
-    return {std::move(bytes), {}};
+    return {std::move(read.bytes), {}};
 }
 
 CsvEncoding undeclaredCsvEncoding(QByteArrayView bytes)
