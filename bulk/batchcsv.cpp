@@ -23,17 +23,12 @@ constexpr size_t FieldBufferStep = 64 * 1024;
 enum class Column { MainTitle, SubTitle, Description, Condition, Ignored };
 constexpr int TextColumnCount = 4;
 
-struct KnownColumn
-{
-    QStringView key;
-    QStringView name;
-    Column column;
-};
-constexpr std::array<KnownColumn, TextColumnCount> KnownColumns{{
-    {u"maintitle", u"main title", Column::MainTitle},
-    {u"subtitle", u"sub title", Column::SubTitle},
-    {u"description", u"description", Column::Description},
-    {u"condition", u"condition", Column::Condition},
+// In the order of Column.
+constexpr std::array<CsvColumn, TextColumnCount> KnownColumns{{
+    {u"maintitle", u"main title", true},
+    {u"subtitle", u"sub title", false},
+    {u"description", u"description", false},
+    {u"condition", u"condition", false},
 }};
 
 bool isLineBreak(char c)
@@ -244,38 +239,27 @@ void BatchReader::rowEnd()
 
 void BatchReader::header()
 {
-    std::array<qsizetype, TextColumnCount> found;
-    found.fill(-1);
-    QStringList ignored;
-    for (qsizetype i = 0; i < static_cast<qsizetype>(m_headerNames.size()); ++i) {
-        const QString key = headerKey(m_headerNames[i]);
-        const auto known = std::find_if(KnownColumns.begin(), KnownColumns.end(),
-                                        [&](const KnownColumn &k) { return k.key == key; });
-        if (known == KnownColumns.end()) {
-            m_columns.push_back(Column::Ignored);
-            ignored += m_headerNames[i].isEmpty() ? u"unnamed column %1"_s.arg(i + 1)
-                                                  : u'"' + m_headerNames[i] + u'"';
-            continue;
-        }
-        qsizetype &first = found[static_cast<size_t>(known->column)];
-        if (first >= 0) {
-            fail(m_rowLine, u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
-                                .arg(known->name)
-                                .arg(first + 1)
-                                .arg(i + 1));
-            return;
-        }
-        first = i;
-        m_columns.push_back(known->column);
-    }
-    if (found[static_cast<size_t>(Column::MainTitle)] < 0) {
-        QString text = u"the header has no \"main title\" column"_s;
-        if (std::any_of(m_headerNames.begin(), m_headerNames.end(),
+    const CsvHeader matched = matchCsvHeader(m_headerNames, KnownColumns);
+    if (matched.fault) {
+        QString text = *matched.fault;
+        if (matched.missingRequired &&
+            std::any_of(m_headerNames.begin(), m_headerNames.end(),
                         [](const QString &name) { return name.contains(u'\t'); })) {
             text += u" (columns are separated by commas or semicolons, not tabs)"_s;
         }
         fail(m_rowLine, text);
         return;
+    }
+    m_columns.assign(m_headerNames.size(), Column::Ignored);
+    for (size_t k = 0; k < KnownColumns.size(); ++k) {
+        if (matched.found[k] >= 0) {
+            m_columns[size_t(matched.found[k])] = Column(k);
+        }
+    }
+    QStringList ignored;
+    for (const qsizetype i : matched.others) {
+        const QString &name = m_headerNames[size_t(i)];
+        ignored += name.isEmpty() ? u"unnamed column %1"_s.arg(i + 1) : u'"' + name + u'"';
     }
     if (!ignored.isEmpty()) {
         m_result.warnings.push_back({m_rowLine, u"ignoring columns: "_s + ignored.join(u", "_s)});
@@ -286,10 +270,10 @@ void BatchReader::header()
 
 BatchParseResult parseBatchCsv(QByteArrayView bytes)
 {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+    if (std::optional<BatchMessage> refusal =
+            utf16Refusal(bytes, u"UTF-8 CSV (comma or semicolon separated)")) {
         BatchParseResult result;
-        result.error = BatchMessage{
-            1, u"the file is UTF-16 text; save it as UTF-8 CSV (comma or semicolon separated)"_s};
+        result.error = std::move(refusal);
         return result;
     }
     if (bytes.startsWith(Utf8Bom)) {

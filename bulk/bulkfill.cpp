@@ -18,16 +18,11 @@ namespace {
 enum class Column { Title, Subtitle, Description, Condition };
 constexpr int ColumnCount = 4;
 
-struct KnownColumn
-{
-    QStringView key;
-    QStringView name;
-};
-constexpr std::array<KnownColumn, ColumnCount> KnownColumns{{
-    {u"title", u"Title"},
-    {u"subtitle", u"Subtitle"},
-    {u"description", u"Description"},
-    {u"conditiondescription", u"ConditionDescription"},
+constexpr std::array<CsvColumn, ColumnCount> KnownColumns{{
+    {u"title", u"Title", true},
+    {u"subtitle", u"Subtitle", false},
+    {u"description", u"Description", true},
+    {u"conditiondescription", u"ConditionDescription", false},
 }};
 
 // The actions that create a listing. Every other action (Revise, Relist, End, ...) works on a
@@ -123,13 +118,12 @@ private:
     int m_headerLine = 0;
     bool m_anyAction = false;
     qsizetype m_headerSize = 0;
-    std::array<qsizetype, ColumnCount> m_columns{};
+    std::vector<qsizetype> m_columns; // for each of KnownColumns, its index in the header
 };
 
 BulkFile BulkReader::run()
 {
-    if (m_file.bytes.startsWith("\xFF\xFE") || m_file.bytes.startsWith("\xFE\xFF")) {
-        fail(1, u"the file is UTF-16 text; save it as CSV (UTF-8 or plain)"_s);
+    if ((m_file.error = utf16Refusal(m_file.bytes, u"CSV (UTF-8 or plain)"))) {
         return std::move(m_file);
     }
     m_file.separator = bulkSeparator(m_body);
@@ -197,35 +191,20 @@ void BulkReader::readHeader(const CsvRecord &header)
 {
     m_headerLine = header.line;
     m_headerSize = static_cast<qsizetype>(header.fields.size());
-    m_columns.fill(-1);
-    for (qsizetype i = 0; i < m_headerSize; ++i) {
-        QString name = decoded(header.fields[static_cast<size_t>(i)]);
+    std::vector<QString> names;
+    for (const CsvField &field : header.fields) {
+        QString name = decoded(field);
         while (name.startsWith(u'*')) {
             name.remove(0, 1);
         }
-        const QString key = headerKey(name);
-        const auto known = std::find_if(KnownColumns.begin(), KnownColumns.end(),
-                                        [&](const KnownColumn &k) { return k.key == key; });
-        if (known == KnownColumns.end()) {
-            continue;
-        }
-        qsizetype &column = m_columns[static_cast<size_t>(known - KnownColumns.begin())];
-        if (column >= 0) {
-            fail(header.line, u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
-                                  .arg(known->name)
-                                  .arg(column + 1)
-                                  .arg(i + 1));
-            return;
-        }
-        column = i;
+        names.push_back(std::move(name));
     }
-    for (const Column required : {Column::Title, Column::Description}) {
-        if (m_columns[static_cast<size_t>(required)] < 0) {
-            fail(header.line, u"the header has no \"%1\" column"_s.arg(
-                                  KnownColumns[static_cast<size_t>(required)].name));
-            return;
-        }
+    const CsvHeader matched = matchCsvHeader(names, KnownColumns);
+    if (matched.fault) {
+        fail(header.line, *matched.fault);
+        return;
     }
+    m_columns = matched.found;
 }
 
 void BulkReader::readRow(const CsvRecord &record)

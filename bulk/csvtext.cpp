@@ -4,6 +4,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -14,6 +15,18 @@ namespace {
 bool isContinuation(unsigned char b)
 {
     return (b & 0xC0) == 0x80;
+}
+
+QString headerKey(QStringView name)
+{
+    QString key;
+    key.reserve(name.size());
+    for (QChar c : name) {
+        if (c != u' ' && c != u'_') {
+            key += c;
+        }
+    }
+    return key.toCaseFolded();
 }
 
 } // namespace
@@ -114,16 +127,44 @@ char headerSeparator(QByteArrayView text)
     return ',';
 }
 
-QString headerKey(QStringView name)
+std::optional<BatchMessage> utf16Refusal(QByteArrayView bytes, QStringView saveAs)
 {
-    QString key;
-    key.reserve(name.size());
-    for (QChar c : name) {
-        if (c != u' ' && c != u'_') {
-            key += c;
+    if (!bytes.startsWith("\xFF\xFE") && !bytes.startsWith("\xFE\xFF")) {
+        return std::nullopt;
+    }
+    return BatchMessage{1, u"the file is UTF-16 text; save it as %1"_s.arg(saveAs)};
+}
+
+CsvHeader matchCsvHeader(const std::vector<QString> &names, std::span<const CsvColumn> columns)
+{
+    CsvHeader header;
+    header.found.assign(columns.size(), -1);
+    for (qsizetype i = 0; i < qsizetype(names.size()); ++i) {
+        const QString key = headerKey(names[size_t(i)]);
+        const auto known = std::find_if(columns.begin(), columns.end(),
+                                        [&](const CsvColumn &c) { return c.key == key; });
+        if (known == columns.end()) {
+            header.others.push_back(i);
+            continue;
+        }
+        qsizetype &first = header.found[size_t(known - columns.begin())];
+        if (first >= 0) {
+            header.fault = u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
+                               .arg(known->name)
+                               .arg(first + 1)
+                               .arg(i + 1);
+            return header;
+        }
+        first = i;
+    }
+    for (size_t k = 0; k < columns.size(); ++k) {
+        if (columns[k].required && header.found[k] < 0) {
+            header.fault = u"the header has no \"%1\" column"_s.arg(columns[k].name);
+            header.missingRequired = true;
+            return header;
         }
     }
-    return key.toCaseFolded();
+    return header;
 }
 
 namespace CsvFault {

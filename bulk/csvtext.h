@@ -1,9 +1,15 @@
 #pragma once
 
+#include "batchcsv.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+
+#include <optional>
+#include <span>
+#include <vector>
 
 // What the CSV readers share: how a spreadsheet's file is read from disk, how its text is
 // stored, and how its header names are compared.
@@ -38,8 +44,31 @@ QString invalidUtf8Message(QByteArrayView line, qsizetype bad);
 // one column has none, and then the comma serves. Line breaks before the header are skipped.
 char headerSeparator(QByteArrayView text);
 
-// A header name as compared: letter case, spaces and underscores do not matter.
-QString headerKey(QStringView name);
+// A file that begins with a UTF-16 byte-order mark, as a spreadsheet's "Unicode text" does, is
+// refused on its first line, the message advising what to save it as; any other file passes.
+std::optional<BatchMessage> utf16Refusal(QByteArrayView bytes, QStringView saveAs);
+
+// A column a reader knows: its name as compared (lower case, without spaces and underscores)
+// and as messages show it.
+struct CsvColumn
+{
+    QStringView key;
+    QStringView name;
+    bool required = false;
+};
+
+// A header's names matched to the columns a reader knows; letter case, spaces and underscores
+// do not matter.
+struct CsvHeader
+{
+    std::vector<qsizetype> found;  // for each known column, the index of its name, or -1
+    std::vector<qsizetype> others; // the indexes of the names that are no known column
+    // The first fault: a known column named twice (in header order), else the first required
+    // column missing.
+    std::optional<QString> fault;
+    bool missingRequired = false; // the fault is a required column missing
+};
+CsvHeader matchCsvHeader(const std::vector<QString> &names, std::span<const CsvColumn> columns);
 
 // The faults both CSV readers report, worded alike. A line is given when the fault is reported
 // on a later line than the field or row it concerns began on, and otherwise 0.
