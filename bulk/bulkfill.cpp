@@ -67,20 +67,6 @@ bool declaresUtf8(QByteArrayView actionCell)
     });
 }
 
-// The line and the offset within it of a byte of the text.
-std::pair<int, qsizetype> lineOf(QByteArrayView text, qsizetype offset)
-{
-    int line = 1;
-    qsizetype lineStart = 0;
-    for (qsizetype i = 0; i < offset; ++i) {
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-            ++line;
-            lineStart = i + 1;
-        }
-    }
-    return {line, offset - lineStart};
-}
-
 // A page that this program wrote carries the generator comment as its second line.
 bool holdsComposedPage(QStringView text)
 {
@@ -108,7 +94,7 @@ public:
 private:
     QString decoded(const CsvField &field) const;
     void readHeader(const CsvRecord &header);
-    void checkEncoding(bool declared, const QString &how);
+    void checkEncoding(bool declared, QStringView how);
     void readRow(const CsvRecord &record);
     void fail(int line, const QString &text) { m_file.error = BatchMessage{line, text}; }
 
@@ -144,8 +130,7 @@ BulkFile BulkReader::run()
     const QByteArray actionCell = csvFieldValue(m_body, header->fields[0]);
     const bool bom = m_bodyOffset > 0;
     checkEncoding(bom || declaresUtf8(actionCell),
-                  bom ? u"marked as UTF-8 by its byte-order mark"_s
-                      : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)"_s);
+                  bom ? MarkedAsUtf8 : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)");
     if (!m_file.error) {
         readHeader(*header);
     }
@@ -162,18 +147,14 @@ BulkFile BulkReader::run()
     return std::move(m_file);
 }
 
-void BulkReader::checkEncoding(bool declared, const QString &how)
+void BulkReader::checkEncoding(bool declared, QStringView how)
 {
     if (!declared) {
         m_file.encoding = undeclaredCsvEncoding(m_body);
         return;
     }
     m_file.encoding = CsvEncoding::Utf8;
-    if (const qsizetype bad = firstInvalidUtf8(m_body); bad >= 0) {
-        const auto [line, column] = lineOf(m_body, bad);
-        fail(line,
-             invalidUtf8Message(m_body.sliced(bad - column), column) + u" in a file "_s + how);
-    }
+    m_file.error = invalidUtf8Fault(m_body, how);
 }
 
 QString BulkReader::decoded(const CsvField &field) const

@@ -101,10 +101,31 @@ qsizetype firstInvalidUtf8(QByteArrayView bytes)
     return -1;
 }
 
-QString invalidUtf8Message(QByteArrayView line, qsizetype bad)
+std::pair<int, qsizetype> csvLineOf(QByteArrayView text, qsizetype offset)
 {
-    const QString byte = QString::number(static_cast<unsigned char>(line[bad]), 16).toUpper();
-    return u"invalid UTF-8 (byte 0x%1 at position %2 of the line)"_s.arg(byte).arg(bad + 1);
+    int line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < offset; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return {line, offset - lineStart};
+}
+
+std::optional<BatchMessage> invalidUtf8Fault(QByteArrayView text, QStringView how)
+{
+    const qsizetype bad = firstInvalidUtf8(text);
+    if (bad < 0) {
+        return std::nullopt;
+    }
+    const auto [line, column] = csvLineOf(text, bad);
+    const QString byte = QString::number(static_cast<unsigned char>(text[bad]), 16).toUpper();
+    return BatchMessage{
+        line, u"invalid UTF-8 (byte 0x%1 at position %2 of the line) in a file %3"_s.arg(byte)
+                  .arg(column + 1)
+                  .arg(how)};
 }
 
 char headerSeparator(QByteArrayView text)

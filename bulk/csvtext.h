@@ -9,12 +9,15 @@
 
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 // What the CSV readers share: how a spreadsheet's file is read from disk, how its text is
 // stored, and how its header names are compared.
 
 inline constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
+// How a file with that mark says it is UTF-8, for the message about a byte that breaks it.
+inline constexpr QStringView MarkedAsUtf8 = u"marked as UTF-8 by its byte-order mark";
 
 // The largest CSV file the composer reads; a spreadsheet of listings is far smaller.
 inline constexpr qint64 MaxCsvFileBytes = 128 * 1024 * 1024;
@@ -37,8 +40,12 @@ CsvEncoding undeclaredCsvEncoding(QByteArrayView bytes);
 // forms, no surrogates, nothing above U+10FFFF), or -1 when all is well.
 qsizetype firstInvalidUtf8(QByteArrayView bytes);
 
-// "invalid UTF-8 (byte 0xE9 at position 4 of the line)" for the byte at offset bad of a line.
-QString invalidUtf8Message(QByteArrayView line, qsizetype bad);
+// The line of a byte of the text, counting from 1, and the byte's offset within that line.
+std::pair<int, qsizetype> csvLineOf(QByteArrayView text, qsizetype offset);
+
+// The first byte of a text that must be UTF-8 that breaks it, on its line: "invalid UTF-8 (byte
+// 0xE9 at position 4 of the line) in a file " and how the file says it is UTF-8; or nothing.
+std::optional<BatchMessage> invalidUtf8Fault(QByteArrayView text, QStringView how);
 
 // The separator of a header line: its first comma or semicolon outside quotes; a header of
 // one column has none, and then the comma serves. Line breaks before the header are skipped.
