@@ -13,7 +13,7 @@
 #include <vector>
 
 // What the CSV readers share: how a spreadsheet's file is read from disk, how its text is
-// stored, and how its header names are compared.
+// stored and checked, how its header names are matched to columns, and how faults are worded.
 
 inline constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
 // How a file with that mark says it is UTF-8, for the message about a byte that breaks it.
