@@ -1,45 +1,31 @@
 #include "batchcsv.h"
 
 #include "ansicodec.h"
+#include "csvrecords.h"
 #include "csvtext.h"
 #include "textrules.h"
 
-#include <QDir>
 #include <QStringDecoder>
-
-#include <csv.h>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// libcsv grows its field buffer by this much at a time; its default of 128 bytes would
-// reallocate a long description hundreds of times.
-constexpr size_t FieldBufferStep = 64 * 1024;
-
 enum class Column { MainTitle, SubTitle, Description, Condition, Ignored };
 constexpr int TextColumnCount = 4;
 
-struct KnownColumn
-{
-    QStringView key;
-    QStringView name;
-    Column column;
-};
-constexpr std::array<KnownColumn, TextColumnCount> KnownColumns{{
-    {u"maintitle", u"main title", Column::MainTitle},
-    {u"subtitle", u"sub title", Column::SubTitle},
-    {u"description", u"description", Column::Description},
-    {u"condition", u"condition", Column::Condition},
+// In the order of Column.
+constexpr std::array<CsvColumn, TextColumnCount> KnownColumns{{
+    {u"maintitle", u"main title", true},
+    {u"subtitle", u"sub title", false},
+    {u"description", u"description", false},
+    {u"condition", u"condition", false},
 }};
-
-bool isLineBreak(char c)
-{
-    return c == '\r' || c == '\n';
-}
 
 // A field's text, its line breaks made those of a text box. QString::fromUtf8 would drop a U+FEFF
 // at the start of every field as if it were a byte-order mark, but only the file's first bytes can
@@ -50,14 +36,34 @@ QString fieldText(QByteArrayView bytes)
     return normalizeLineBreaks(QString(decoder.decode(bytes)));
 }
 
-int noSpaces(unsigned char)
+// A line that holds nothing is no row at all; a line of blanks is a row, skipped as blank.
+bool isEmptyLine(const CsvRecord &record)
 {
-    return 0;
+    return record.fields.size() == 1 && !record.fields[0].quoted &&
+           record.fields[0].begin == record.fields[0].end;
 }
 
-// Feeds libcsv one line at a time, so that every callback knows the line it happens on:
-// a field ends on the line being fed, the next field starts there, and a row starts on the
-// first line after the previous row that holds anything at all.
+// The field's value holds something other than spaces; a doubled quote stands for a quote.
+bool holdsMoreThanBlanks(QByteArrayView text, const CsvField &field)
+{
+    QByteArrayView inside = text.sliced(field.begin, field.end - field.begin);
+    if (field.quoted) {
+        inside = inside.sliced(1, inside.size() - 2);
+    }
+    return std::any_of(inside.begin(), inside.end(), [](char c) { return c != ' '; });
+}
+
+// A fault and the line on which reading the file line by line meets it: a header fault at the
+// header's end, a row's excess field where that field ends, a quote never closed at the end of
+// the file, the others where they stand. Each line's bytes are checked before the line is read,
+// so invalid UTF-8 on a line comes before every fault met on that line or later, even one that
+// names an earlier line.
+struct Fault
+{
+    int foundOn = 0;
+    BatchMessage message;
+};
+
 class BatchReader
 {
 public:
@@ -65,231 +71,140 @@ public:
     BatchReader(QByteArrayView text, bool checkUtf8)
         : m_text(text)
         , m_checkUtf8(checkUtf8)
-    {
-        csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI);
-        // Spaces around a field are part of it, as in RFC 4180 and every spreadsheet.
-        csv_set_space_func(&m_parser, noSpaces);
-        csv_set_delim(&m_parser, static_cast<unsigned char>(headerSeparator(text)));
-        csv_set_blk_size(&m_parser, FieldBufferStep);
-    }
-    ~BatchReader() { csv_free(&m_parser); }
-    BatchReader(const BatchReader &) = delete;
-    BatchReader &operator=(const BatchReader &) = delete;
+    {}
 
     BatchParseResult run();
 
 private:
-    static void onField(void *data, size_t size, void *self)
-    {
-        static_cast<BatchReader *>(self)->field(
-            QByteArrayView(static_cast<const char *>(data), static_cast<qsizetype>(size)));
-    }
-    static void onRowEnd(int, void *self) { static_cast<BatchReader *>(self)->rowEnd(); }
-
-    void feedLine(QByteArrayView line, qsizetype contentLength);
-    void finish();
-    void field(QByteArrayView bytes);
-    void rowEnd();
-    void header();
-    void fail(int line, const QString &text)
-    {
-        if (!m_result.error) {
-            m_result.error = BatchMessage{line, text};
-        }
-    }
+    std::optional<Fault> readRecords(const CsvRecords &split);
+    std::optional<Fault> header(const CsvRecord &record);
+    int lineAt(qsizetype offset) const { return csvLineOf(m_text, offset).first; }
 
     QByteArrayView m_text;
     bool m_checkUtf8;
-    csv_parser m_parser;
     BatchParseResult m_result;
-
-    int m_line = 0;
-    bool m_betweenRows = true;
-    int m_rowLine = 0;
-    int m_fieldLine = 0;
-
-    bool m_inHeader = true;
+    bool m_headerRead = false;
     int m_headerLine = 0;
-    std::vector<QString> m_headerNames;
-    std::vector<Column> m_columns;
-
-    qsizetype m_fieldIndex = 0;
-    bool m_rowHasContent = false;
-    std::array<QByteArray, TextColumnCount> m_fields;
+    std::vector<Column> m_columns; // one for each column of the header
 };
 
 BatchParseResult BatchReader::run()
 {
-    qsizetype pos = 0;
-    m_line = 1;
-    while (pos < m_text.size() && !m_result.error) {
-        const qsizetype end =
-            std::find_if(m_text.begin() + pos, m_text.end(), isLineBreak) - m_text.begin();
-        qsizetype next = end;
-        if (next < m_text.size()) {
-            next += (m_text[next] == '\r' && next + 1 < m_text.size() && m_text[next + 1] == '\n')
-                        ? 2
-                        : 1;
+    const CsvRecords split = splitCsvRecords(m_text, headerSeparator(m_text));
+    std::optional<Fault> fault = readRecords(split);
+    if (!fault && split.error) {
+        fault = Fault{split.errorFoundOn, *split.error};
+    }
+    if (!fault && !m_headerRead) {
+        fault = Fault{std::numeric_limits<int>::max(),
+                      {1, u"the file is empty; it needs a header line naming a \"main title\" "
+                          "column"_s}};
+    }
+    if (m_checkUtf8) {
+        if (std::optional<BatchMessage> invalid = invalidUtf8Fault(m_text, MarkedAsUtf8)) {
+            if (!fault || invalid->line <= fault->foundOn) {
+                fault = Fault{invalid->line, std::move(*invalid)};
+            }
         }
-        feedLine(m_text.sliced(pos, next - pos), end - pos);
-        pos = next;
-        ++m_line;
     }
-    if (!m_result.error) {
-        --m_line;
-        finish();
-    }
-    if (m_result.error) {
+    if (fault) {
         m_result.rows.clear();
         m_result.warnings.clear();
+        m_result.error = std::move(fault->message);
+    } else if (m_result.rows.empty()) {
+        m_result.warnings.push_back({m_headerLine, u"the file holds no listings, only a header"_s});
     }
     return std::move(m_result);
 }
 
-void BatchReader::feedLine(QByteArrayView line, qsizetype contentLength)
+// The records up to the split's fault, if any: the last of them then holds only the fields that
+// ended before it, and it is not a row.
+std::optional<Fault> BatchReader::readRecords(const CsvRecords &split)
 {
-    const QByteArrayView content = line.first(contentLength);
-    if (m_checkUtf8) {
-        if (const qsizetype bad = firstInvalidUtf8(content); bad >= 0) {
-            fail(m_line, invalidUtf8Message(content, bad) +
-                             u" in a file marked as UTF-8 by its byte-order mark"_s);
-            return;
-        }
-    }
-    if (m_betweenRows && contentLength > 0) {
-        m_betweenRows = false;
-        m_rowLine = m_line;
-        m_fieldLine = m_line;
-    }
-    const size_t taken = csv_parse(&m_parser, line.data(), static_cast<size_t>(line.size()),
-                                   onField, onRowEnd, this);
-    if (m_result.error || taken == static_cast<size_t>(line.size())) {
-        return;
-    }
-    if (csv_error(&m_parser) != CSV_EPARSE) {
-        fail(m_line, u"out of memory"_s);
-    } else if (m_parser.quoted) {
-        fail(m_line, CsvFault::textAfterClosingQuote(m_fieldLine != m_line ? m_fieldLine : 0));
-    } else {
-        fail(m_line, CsvFault::quoteInsideField());
-    }
-}
-
-void BatchReader::finish()
-{
-    if (csv_fini(&m_parser, onField, onRowEnd, this) != 0 && !m_result.error) {
-        fail(m_fieldLine, CsvFault::unterminatedQuote());
-        return;
-    }
-    if (m_result.error) {
-        return;
-    }
-    if (m_inHeader) {
-        fail(1, u"the file is empty; it needs a header line naming a \"main title\" column"_s);
-    } else if (m_result.rows.empty()) {
-        m_result.warnings.push_back({m_headerLine, u"the file holds no listings, only a header"_s});
-    }
-}
-
-void BatchReader::field(QByteArrayView bytes)
-{
-    if (m_result.error) {
-        return;
-    }
-    const qsizetype index = m_fieldIndex++;
-    if (m_inHeader) {
-        m_headerNames.push_back(QString::fromUtf8(bytes));
-    } else if (index >= static_cast<qsizetype>(m_columns.size())) {
-        fail(m_fieldLine, CsvFault::moreFieldsThanHeader(qsizetype(m_columns.size()),
-                                                         m_rowLine != m_fieldLine ? m_rowLine : 0));
-        return;
-    } else {
-        if (!m_rowHasContent) {
-            m_rowHasContent =
-                std::any_of(bytes.begin(), bytes.end(), [](char c) { return c != ' '; });
-        }
-        const Column column = m_columns[index];
-        if (column != Column::Ignored) {
-            m_fields[static_cast<size_t>(column)] = bytes.toByteArray();
-        }
-    }
-    m_fieldLine = m_line;
-}
-
-void BatchReader::rowEnd()
-{
-    if (m_result.error) {
-        return;
-    }
-    m_betweenRows = true;
-    if (m_inHeader) {
-        m_headerLine = m_rowLine;
-        header();
-        m_inHeader = false;
-    } else if (m_rowHasContent) {
-        BatchRow row;
-        row.mainTitle = fieldText(m_fields[0]);
-        row.subTitle = fieldText(m_fields[1]);
-        row.description = fieldText(m_fields[2]);
-        row.condition = fieldText(m_fields[3]);
-        row.line = m_rowLine;
-        m_result.rows.push_back(std::move(row));
-    }
-    m_fieldIndex = 0;
-    m_rowHasContent = false;
-    for (QByteArray &f : m_fields) {
-        f.clear();
-    }
-}
-
-void BatchReader::header()
-{
-    std::array<qsizetype, TextColumnCount> found;
-    found.fill(-1);
-    QStringList ignored;
-    for (qsizetype i = 0; i < static_cast<qsizetype>(m_headerNames.size()); ++i) {
-        const QString key = headerKey(m_headerNames[i]);
-        const auto known = std::find_if(KnownColumns.begin(), KnownColumns.end(),
-                                        [&](const KnownColumn &k) { return k.key == key; });
-        if (known == KnownColumns.end()) {
-            m_columns.push_back(Column::Ignored);
-            ignored += m_headerNames[i].isEmpty() ? u"unnamed column %1"_s.arg(i + 1)
-                                                  : u'"' + m_headerNames[i] + u'"';
+    const auto count = qsizetype(split.records.size());
+    for (qsizetype k = 0; k < count; ++k) {
+        const CsvRecord &record = split.records[size_t(k)];
+        const bool complete = !split.error || k + 1 < count;
+        if (isEmptyLine(record)) {
             continue;
         }
-        qsizetype &first = found[static_cast<size_t>(known->column)];
-        if (first >= 0) {
-            fail(m_rowLine, u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
-                                .arg(known->name)
-                                .arg(first + 1)
-                                .arg(i + 1));
-            return;
+        if (!m_headerRead) {
+            if (!complete) {
+                break;
+            }
+            if (std::optional<Fault> fault = header(record)) {
+                return fault;
+            }
+            continue;
         }
-        first = i;
-        m_columns.push_back(known->column);
+        const auto columns = qsizetype(m_columns.size());
+        if (qsizetype(record.fields.size()) > columns) {
+            const CsvField &excess = record.fields[size_t(columns)];
+            const int fieldLine = lineAt(excess.begin);
+            return Fault{lineAt(excess.end),
+                         {fieldLine, CsvFault::moreFieldsThanHeader(
+                                         columns, record.line != fieldLine ? record.line : 0)}};
+        }
+        if (!complete ||
+            std::none_of(record.fields.begin(), record.fields.end(), [&](const CsvField &field) {
+                return holdsMoreThanBlanks(m_text, field);
+            })) {
+            continue;
+        }
+        std::array<QString, TextColumnCount> texts;
+        for (size_t i = 0; i < record.fields.size(); ++i) {
+            if (m_columns[i] != Column::Ignored) {
+                texts[size_t(m_columns[i])] = fieldText(csvFieldValue(m_text, record.fields[i]));
+            }
+        }
+        m_result.rows.push_back({texts[0], texts[1], texts[2], texts[3], record.line});
     }
-    if (found[static_cast<size_t>(Column::MainTitle)] < 0) {
-        QString text = u"the header has no \"main title\" column"_s;
-        if (std::any_of(m_headerNames.begin(), m_headerNames.end(),
+    return std::nullopt;
+}
+
+std::optional<Fault> BatchReader::header(const CsvRecord &record)
+{
+    std::vector<QString> names;
+    for (const CsvField &field : record.fields) {
+        names.push_back(QString::fromUtf8(csvFieldValue(m_text, field)));
+    }
+    const CsvHeader matched = matchCsvHeader(names, KnownColumns);
+    if (matched.fault) {
+        QString text = *matched.fault;
+        if (matched.missingRequired &&
+            std::any_of(names.begin(), names.end(),
                         [](const QString &name) { return name.contains(u'\t'); })) {
             text += u" (columns are separated by commas or semicolons, not tabs)"_s;
         }
-        fail(m_rowLine, text);
-        return;
+        return Fault{lineAt(record.end), {record.line, text}};
+    }
+    m_headerRead = true;
+    m_headerLine = record.line;
+    m_columns.assign(names.size(), Column::Ignored);
+    for (size_t k = 0; k < KnownColumns.size(); ++k) {
+        if (matched.found[k] >= 0) {
+            m_columns[size_t(matched.found[k])] = Column(k);
+        }
+    }
+    QStringList ignored;
+    for (const qsizetype i : matched.others) {
+        const QString &name = names[size_t(i)];
+        ignored += name.isEmpty() ? u"unnamed column %1"_s.arg(i + 1) : u'"' + name + u'"';
     }
     if (!ignored.isEmpty()) {
-        m_result.warnings.push_back({m_rowLine, u"ignoring columns: "_s + ignored.join(u", "_s)});
+        m_result.warnings.push_back({record.line, u"ignoring columns: "_s + ignored.join(u", "_s)});
     }
+    return std::nullopt;
 }
 
 } // namespace
 
 BatchParseResult parseBatchCsv(QByteArrayView bytes)
 {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+    if (std::optional<BatchMessage> refusal =
+            utf16Refusal(bytes, u"UTF-8 CSV (comma or semicolon separated)")) {
         BatchParseResult result;
-        result.error = BatchMessage{
-            1, u"the file is UTF-16 text; save it as UTF-8 CSV (comma or semicolon separated)"_s};
+        result.error = std::move(refusal);
         return result;
     }
     if (bytes.startsWith(Utf8Bom)) {

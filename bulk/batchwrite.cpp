@@ -2,7 +2,6 @@
 
 #include "batchplan.h"
 #include "filesync.h"
-#include "pagewriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -96,11 +95,7 @@ private:
 
     CheckedPage compose(qsizetype row) const
     {
-        const ListingSettings settings = listingForRow(m_folder, m_rows[size_t(row)]);
-        if (m_options.check) {
-            return composeChecked(settings);
-        }
-        return {renderPage(settings), {}};
+        return composeListing(listingForRow(m_folder, m_rows[size_t(row)]), m_options.check);
     }
 
     void done(qsizetype row, std::vector<Finding> findings)

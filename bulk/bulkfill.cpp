@@ -4,7 +4,6 @@
 #include "batchplan.h"
 #include "csvrecords.h"
 #include "pagetext.h"
-#include "pagewriter.h"
 #include "textrules.h"
 
 #include <QStringDecoder>
@@ -19,16 +18,11 @@ namespace {
 enum class Column { Title, Subtitle, Description, Condition };
 constexpr int ColumnCount = 4;
 
-struct KnownColumn
-{
-    QStringView key;
-    QStringView name;
-};
-constexpr std::array<KnownColumn, ColumnCount> KnownColumns{{
-    {u"title", u"Title"},
-    {u"subtitle", u"Subtitle"},
-    {u"description", u"Description"},
-    {u"conditiondescription", u"ConditionDescription"},
+constexpr std::array<CsvColumn, ColumnCount> KnownColumns{{
+    {u"title", u"Title", true},
+    {u"subtitle", u"Subtitle", false},
+    {u"description", u"Description", true},
+    {u"conditiondescription", u"ConditionDescription", false},
 }};
 
 // The actions that create a listing. Every other action (Revise, Relist, End, ...) works on a
@@ -73,20 +67,6 @@ bool declaresUtf8(QByteArrayView actionCell)
     });
 }
 
-// The line and the offset within it of a byte of the text.
-std::pair<int, qsizetype> lineOf(QByteArrayView text, qsizetype offset)
-{
-    int line = 1;
-    qsizetype lineStart = 0;
-    for (qsizetype i = 0; i < offset; ++i) {
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-            ++line;
-            lineStart = i + 1;
-        }
-    }
-    return {line, offset - lineStart};
-}
-
 // A page that this program wrote carries the generator comment as its second line.
 bool holdsComposedPage(QStringView text)
 {
@@ -114,7 +94,7 @@ public:
 private:
     QString decoded(const CsvField &field) const;
     void readHeader(const CsvRecord &header);
-    void checkEncoding(bool declared, const QString &how);
+    void checkEncoding(bool declared, QStringView how);
     void readRow(const CsvRecord &record);
     void fail(int line, const QString &text) { m_file.error = BatchMessage{line, text}; }
 
@@ -124,13 +104,12 @@ private:
     int m_headerLine = 0;
     bool m_anyAction = false;
     qsizetype m_headerSize = 0;
-    std::array<qsizetype, ColumnCount> m_columns{};
+    std::vector<qsizetype> m_columns; // for each of KnownColumns, its index in the header
 };
 
 BulkFile BulkReader::run()
 {
-    if (m_file.bytes.startsWith("\xFF\xFE") || m_file.bytes.startsWith("\xFE\xFF")) {
-        fail(1, u"the file is UTF-16 text; save it as CSV (UTF-8 or plain)"_s);
+    if ((m_file.error = utf16Refusal(m_file.bytes, u"CSV (UTF-8 or plain)"))) {
         return std::move(m_file);
     }
     m_file.separator = bulkSeparator(m_body);
@@ -151,8 +130,7 @@ BulkFile BulkReader::run()
     const QByteArray actionCell = csvFieldValue(m_body, header->fields[0]);
     const bool bom = m_bodyOffset > 0;
     checkEncoding(bom || declaresUtf8(actionCell),
-                  bom ? u"marked as UTF-8 by its byte-order mark"_s
-                      : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)"_s);
+                  bom ? MarkedAsUtf8 : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)");
     if (!m_file.error) {
         readHeader(*header);
     }
@@ -169,18 +147,14 @@ BulkFile BulkReader::run()
     return std::move(m_file);
 }
 
-void BulkReader::checkEncoding(bool declared, const QString &how)
+void BulkReader::checkEncoding(bool declared, QStringView how)
 {
     if (!declared) {
         m_file.encoding = undeclaredCsvEncoding(m_body);
         return;
     }
     m_file.encoding = CsvEncoding::Utf8;
-    if (const qsizetype bad = firstInvalidUtf8(m_body); bad >= 0) {
-        const auto [line, column] = lineOf(m_body, bad);
-        fail(line,
-             invalidUtf8Message(m_body.sliced(bad - column), column) + u" in a file "_s + how);
-    }
+    m_file.error = invalidUtf8Fault(m_body, how);
 }
 
 QString BulkReader::decoded(const CsvField &field) const
@@ -198,35 +172,20 @@ void BulkReader::readHeader(const CsvRecord &header)
 {
     m_headerLine = header.line;
     m_headerSize = static_cast<qsizetype>(header.fields.size());
-    m_columns.fill(-1);
-    for (qsizetype i = 0; i < m_headerSize; ++i) {
-        QString name = decoded(header.fields[static_cast<size_t>(i)]);
+    std::vector<QString> names;
+    for (const CsvField &field : header.fields) {
+        QString name = decoded(field);
         while (name.startsWith(u'*')) {
             name.remove(0, 1);
         }
-        const QString key = headerKey(name);
-        const auto known = std::find_if(KnownColumns.begin(), KnownColumns.end(),
-                                        [&](const KnownColumn &k) { return k.key == key; });
-        if (known == KnownColumns.end()) {
-            continue;
-        }
-        qsizetype &column = m_columns[static_cast<size_t>(known - KnownColumns.begin())];
-        if (column >= 0) {
-            fail(header.line, u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
-                                  .arg(known->name)
-                                  .arg(column + 1)
-                                  .arg(i + 1));
-            return;
-        }
-        column = i;
+        names.push_back(std::move(name));
     }
-    for (const Column required : {Column::Title, Column::Description}) {
-        if (m_columns[static_cast<size_t>(required)] < 0) {
-            fail(header.line, u"the header has no \"%1\" column"_s.arg(
-                                  KnownColumns[static_cast<size_t>(required)].name));
-            return;
-        }
+    const CsvHeader matched = matchCsvHeader(names, KnownColumns);
+    if (matched.fault) {
+        fail(header.line, *matched.fault);
+        return;
     }
+    m_columns = matched.found;
 }
 
 void BulkReader::readRow(const CsvRecord &record)
@@ -293,13 +252,7 @@ FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder,
     const auto total = static_cast<qsizetype>(file.items.size());
     for (qsizetype i = 0; i < total; ++i) {
         const BulkItem &item = file.items[static_cast<size_t>(i)];
-        const ListingSettings settings = listingForRow(folder, item.texts);
-        CheckedPage page;
-        if (options.check) {
-            page = composeChecked(settings);
-        } else {
-            page.page = renderPage(settings);
-        }
+        CheckedPage page = composeListing(listingForRow(folder, item.texts), options.check);
         if (file.encoding == CsvEncoding::Utf8) {
             page.page = AnsiCodec::decode(page.page).toUtf8();
         }

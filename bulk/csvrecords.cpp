@@ -30,7 +30,11 @@ private:
     }
     void quotedField(CsvField &field);
     void plainField();
-    void fail(int line, const QString &text) { m_result.error = BatchMessage{line, text}; }
+    void fail(int line, const QString &text)
+    {
+        m_result.error = BatchMessage{line, text};
+        m_result.errorFoundOn = m_line;
+    }
 
     QByteArrayView m_text;
     char m_separator;
@@ -53,7 +57,8 @@ CsvRecords RecordSplitter::run()
                 plainField();
             }
             if (m_result.error) {
-                m_result.records.clear();
+                record.end = field.begin;
+                m_result.records.push_back(std::move(record));
                 return std::move(m_result);
             }
             field.end = m_pos;

@@ -8,8 +8,9 @@
 #include <optional>
 #include <vector>
 
-// A CSV file split into records and fields by where they lie in its bytes, so that a field can
-// be replaced while every other byte of the file stays as it was.
+// A CSV file split into records and fields by where they lie in its bytes: the one splitter of
+// both CSV readers. The bulk-listing reader replaces a field and keeps every other byte of the
+// file as it was; the batch reader names the line of every row and fault from the spans.
 
 struct CsvField
 {
@@ -20,15 +21,22 @@ struct CsvField
 
 struct CsvRecord
 {
-    int line = 0;                 // the 1-based line the record begins on
-    qsizetype end = 0;            // where its line break begins, or the end of the file
+    int line = 0; // the 1-based line the record begins on
+    // Where its line break begins, or the end of the file; in the record a fault lies in, where
+    // the field with the fault begins.
+    qsizetype end = 0;
     std::vector<CsvField> fields; // an empty line is one empty field
 };
 
 struct CsvRecords
 {
+    // After a fault, the records before it and, last, the one it lies in, holding only the
+    // fields that ended before it.
     std::vector<CsvRecord> records;
-    std::optional<BatchMessage> error; // the first fault in file order; then no records
+    std::optional<BatchMessage> error; // the first fault in file order
+    // The line on which reading meets the fault: where the stray quote or the text after a
+    // closing quote stands, or the end of the file for a quote never closed.
+    int errorFoundOn = 0;
 };
 
 // RFC 4180: a field that begins with a quote runs to the next lone quote, holding separators,

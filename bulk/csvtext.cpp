@@ -1,8 +1,10 @@
 #include "csvtext.h"
 
-#include <QDir>
-#include <QFile>
+#include "boundedread.h"
 
+#include <QDir>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -15,26 +17,34 @@ bool isContinuation(unsigned char b)
     return (b & 0xC0) == 0x80;
 }
 
+QString headerKey(QStringView name)
+{
+    QString key;
+    key.reserve(name.size());
+    for (QChar c : name) {
+        if (c != u' ' && c != u'_') {
+            key += c;
+        }
+    }
+    return key.toCaseFolded();
+}
+
 } // namespace
 
 CsvFileBytes readCsvFile(const QString &path)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
-    }
-    if (file.size() > MaxCsvFileBytes) {
+    BoundedBytes read = readBoundedFile(path, MaxCsvFileBytes);
+    if (read.status == BoundedStatus::TooLarge) {
         return {
             {},
             u"\"%1\" is too large for a CSV file of listings (more than %2 MiB)"_s.arg(shown).arg(
                 MaxCsvFileBytes / (1024 * 1024))};
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, file.errorString())};
+    if (read.status != BoundedStatus::Ok) {
+        return {{}, u"cannot read \"%1\": %2"_s.arg(shown, read.error)};
     }
-    return {std::move(bytes), {}};
+    return {std::move(read.bytes), {}};
 }
 
 CsvEncoding undeclaredCsvEncoding(QByteArrayView bytes)
@@ -91,10 +101,31 @@ qsizetype firstInvalidUtf8(QByteArrayView bytes)
     return -1;
 }
 
-QString invalidUtf8Message(QByteArrayView line, qsizetype bad)
+std::pair<int, qsizetype> csvLineOf(QByteArrayView text, qsizetype offset)
 {
-    const QString byte = QString::number(static_cast<unsigned char>(line[bad]), 16).toUpper();
-    return u"invalid UTF-8 (byte 0x%1 at position %2 of the line)"_s.arg(byte).arg(bad + 1);
+    int line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < offset; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return {line, offset - lineStart};
+}
+
+std::optional<BatchMessage> invalidUtf8Fault(QByteArrayView text, QStringView how)
+{
+    const qsizetype bad = firstInvalidUtf8(text);
+    if (bad < 0) {
+        return std::nullopt;
+    }
+    const auto [line, column] = csvLineOf(text, bad);
+    const QString byte = QString::number(static_cast<unsigned char>(text[bad]), 16).toUpper();
+    return BatchMessage{
+        line, u"invalid UTF-8 (byte 0x%1 at position %2 of the line) in a file %3"_s.arg(byte)
+                  .arg(column + 1)
+                  .arg(how)};
 }
 
 char headerSeparator(QByteArrayView text)
@@ -117,16 +148,44 @@ char headerSeparator(QByteArrayView text)
     return ',';
 }
 
-QString headerKey(QStringView name)
+std::optional<BatchMessage> utf16Refusal(QByteArrayView bytes, QStringView saveAs)
 {
-    QString key;
-    key.reserve(name.size());
-    for (QChar c : name) {
-        if (c != u' ' && c != u'_') {
-            key += c;
+    if (!bytes.startsWith("\xFF\xFE") && !bytes.startsWith("\xFE\xFF")) {
+        return std::nullopt;
+    }
+    return BatchMessage{1, u"the file is UTF-16 text; save it as %1"_s.arg(saveAs)};
+}
+
+CsvHeader matchCsvHeader(const std::vector<QString> &names, std::span<const CsvColumn> columns)
+{
+    CsvHeader header;
+    header.found.assign(columns.size(), -1);
+    for (qsizetype i = 0; i < qsizetype(names.size()); ++i) {
+        const QString key = headerKey(names[size_t(i)]);
+        const auto known = std::find_if(columns.begin(), columns.end(),
+                                        [&](const CsvColumn &c) { return c.key == key; });
+        if (known == columns.end()) {
+            header.others.push_back(i);
+            continue;
+        }
+        qsizetype &first = header.found[size_t(known - columns.begin())];
+        if (first >= 0) {
+            header.fault = u"the column \"%1\" appears twice in the header (columns %2 and %3)"_s
+                               .arg(known->name)
+                               .arg(first + 1)
+                               .arg(i + 1);
+            return header;
+        }
+        first = i;
+    }
+    for (size_t k = 0; k < columns.size(); ++k) {
+        if (columns[k].required && header.found[k] < 0) {
+            header.fault = u"the header has no \"%1\" column"_s.arg(columns[k].name);
+            header.missingRequired = true;
+            return header;
         }
     }
-    return key.toCaseFolded();
+    return header;
 }
 
 namespace CsvFault {

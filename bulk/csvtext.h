@@ -1,14 +1,23 @@
 #pragma once
 
+#include "batchcsv.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
 // What the CSV readers share: how a spreadsheet's file is read from disk, how its text is
-// stored, and how its header names are compared.
+// stored and checked, how its header names are matched to columns, and how faults are worded.
 
 inline constexpr QByteArrayView Utf8Bom = "\xEF\xBB\xBF";
+// How a file with that mark says it is UTF-8, for the message about a byte that breaks it.
+inline constexpr QStringView MarkedAsUtf8 = u"marked as UTF-8 by its byte-order mark";
 
 // The largest CSV file the composer reads; a spreadsheet of listings is far smaller.
 inline constexpr qint64 MaxCsvFileBytes = 128 * 1024 * 1024;
@@ -31,15 +40,42 @@ CsvEncoding undeclaredCsvEncoding(QByteArrayView bytes);
 // forms, no surrogates, nothing above U+10FFFF), or -1 when all is well.
 qsizetype firstInvalidUtf8(QByteArrayView bytes);
 
-// "invalid UTF-8 (byte 0xE9 at position 4 of the line)" for the byte at offset bad of a line.
-QString invalidUtf8Message(QByteArrayView line, qsizetype bad);
+// The line of a byte of the text, counting from 1, and the byte's offset within that line.
+std::pair<int, qsizetype> csvLineOf(QByteArrayView text, qsizetype offset);
+
+// The first byte of a text that must be UTF-8 that breaks it, on its line: "invalid UTF-8 (byte
+// 0xE9 at position 4 of the line) in a file " and how the file says it is UTF-8; or nothing.
+std::optional<BatchMessage> invalidUtf8Fault(QByteArrayView text, QStringView how);
 
 // The separator of a header line: its first comma or semicolon outside quotes; a header of
 // one column has none, and then the comma serves. Line breaks before the header are skipped.
 char headerSeparator(QByteArrayView text);
 
-// A header name as compared: letter case, spaces and underscores do not matter.
-QString headerKey(QStringView name);
+// A file that begins with a UTF-16 byte-order mark, as a spreadsheet's "Unicode text" does, is
+// refused on its first line, the message advising what to save it as; any other file passes.
+std::optional<BatchMessage> utf16Refusal(QByteArrayView bytes, QStringView saveAs);
+
+// A column a reader knows: its name as compared (lower case, without spaces and underscores)
+// and as messages show it.
+struct CsvColumn
+{
+    QStringView key;
+    QStringView name;
+    bool required = false;
+};
+
+// A header's names matched to the columns a reader knows; letter case, spaces and underscores
+// do not matter.
+struct CsvHeader
+{
+    std::vector<qsizetype> found;  // for each known column, the index of its name, or -1
+    std::vector<qsizetype> others; // the indexes of the names that are no known column
+    // The first fault: a known column named twice (in header order), else the first required
+    // column missing.
+    std::optional<QString> fault;
+    bool missingRequired = false; // the fault is a required column missing
+};
+CsvHeader matchCsvHeader(const std::vector<QString> &names, std::span<const CsvColumn> columns);
 
 // The faults both CSV readers report, worded alike. A line is given when the fault is reported
 // on a later line than the field or row it concerns began on, and otherwise 0.

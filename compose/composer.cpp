@@ -2,11 +2,11 @@
 
 #include "batchcsv.h"
 #include "batchwrite.h"
+#include "boundedread.h"
 #include "bulkfill.h"
 #include "csvtext.h"
 #include "datafiles.h"
 #include "filewrite.h"
-#include "pagewriter.h"
 #include "rulecheck.h"
 #include "session.h"
 #include "startup.h"
@@ -16,7 +16,6 @@
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -30,7 +29,6 @@ namespace Composer {
 namespace {
 
 const QString ProgramName = u"tavrin-compose"_s;
-constexpr qint64 ReadChunkSize = 64 * 1024;
 
 bool writeLine(QIODevice &device, const QString &line)
 {
@@ -58,28 +56,15 @@ struct InputFile
 // A description or condition file: UTF-8, taken whole, line breaks as the window keeps them.
 InputFile readInputFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, file.errorString()};
+    const BoundedBytes read = readBoundedFile(path, MaxTextFileBytes);
+    if (read.status == BoundedStatus::TooLarge) {
+        return {{}, u"file too large (more than %1 MiB)"_s.arg(MaxTextFileBytes / (1024 * 1024))};
     }
-    QByteArray bytes;
-    QByteArray chunk(ReadChunkSize, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = file.read(chunk.data(), ReadChunkSize);
-        if (n < 0) {
-            return {{}, file.errorString()};
-        }
-        if (n == 0) {
-            break;
-        }
-        if (bytes.size() + n > MaxTextFileBytes) {
-            return {{},
-                    u"file too large (more than %1 MiB)"_s.arg(MaxTextFileBytes / (1024 * 1024))};
-        }
-        bytes.append(chunk.constData(), n);
+    if (read.status != BoundedStatus::Ok) {
+        return {{}, read.error};
     }
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes);
+    const QString text = decoder.decode(read.bytes);
     if (decoder.hasError()) {
         return {{}, u"not valid UTF-8"_s};
     }
@@ -459,12 +444,7 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
     settings.setText(TextField::Description, *description);
     settings.setText(TextField::Condition, *condition);
 
-    CheckedPage checked;
-    if (check) {
-        checked = composeChecked(settings);
-    } else {
-        checked.page = renderPage(settings);
-    }
+    const CheckedPage checked = composeListing(settings, check);
     if (outputPath.isEmpty()) {
         if (!writePageTo(out, checked.page)) {
             say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));

@@ -1,6 +1,7 @@
 #include "rulecheck.h"
 
 #include "ansicodec.h"
+#include "pagewriter.h"
 #include "sectionedpage.h"
 
 #include <QThread>
@@ -676,6 +677,11 @@ CheckedPage composeChecked(const ListingSettings &settings)
     }
     checked.page = std::move(sectioned.bytes);
     return checked;
+}
+
+CheckedPage composeListing(const ListingSettings &settings, bool check)
+{
+    return check ? composeChecked(settings) : CheckedPage{renderPage(settings), {}};
 }
 
 std::vector<Finding> checkPage(const ListingSettings &settings)

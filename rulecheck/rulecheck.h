@@ -67,6 +67,9 @@ struct CheckedPage
 // Composes the listing's page and checks it: every markup finding in page order, then, when
 // the page is too long, one PageTooLong finding naming the longest section.
 CheckedPage composeChecked(const ListingSettings &settings);
+// The page of a listing as every writer of pages makes it: checked as composeChecked checks it
+// when check is set, and otherwise only composed, with no findings.
+CheckedPage composeListing(const ListingSettings &settings, bool check);
 std::vector<Finding> checkPage(const ListingSettings &settings);
 
 // One line of the report, e.g. "Description: <script> element: <script src=x.js>".

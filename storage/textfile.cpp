@@ -1,53 +1,24 @@
 #include "textfile.h"
 
 #include "ansicodec.h"
+#include "boundedread.h"
 #include "textrules.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qint64 ChunkSize = 64 * 1024;
-
-struct Chunked
+ReadStatus statusOf(BoundedStatus status)
 {
-    ReadStatus status = ReadStatus::Ok;
-    QByteArray bytes;
-    bool lineEndSeen = false;
-};
-
-// Reads the device's bytes, or only those before its first CR when stopAtLineEnd is set.
-Chunked readBytes(QIODevice &in, qint64 maxBytes, bool stopAtLineEnd)
-{
-    Chunked result;
-    QByteArray chunk(ChunkSize, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(chunk.data(), ChunkSize);
-        if (n < 0) {
-            result.status = ReadStatus::DeviceError;
-            return result;
-        }
-        if (n == 0) {
-            return result;
-        }
-        QByteArrayView got(chunk.constData(), n);
-        if (stopAtLineEnd) {
-            const qsizetype cr = got.indexOf('\r');
-            if (cr >= 0) {
-                got = got.first(cr);
-                result.lineEndSeen = true;
-            }
-        }
-        if (result.bytes.size() + got.size() > maxBytes) {
-            result.status = ReadStatus::TooLarge;
-            result.bytes.clear();
-            return result;
-        }
-        result.bytes += got;
-        if (result.lineEndSeen) {
-            return result;
-        }
+    switch (status) {
+    case BoundedStatus::TooLarge:
+        return ReadStatus::TooLarge;
+    case BoundedStatus::DeviceError:
+        return ReadStatus::DeviceError;
+    case BoundedStatus::Ok:
+        break;
     }
+    return ReadStatus::Ok;
 }
 
 } // namespace
@@ -74,11 +45,12 @@ QStringList splitLines(QStringView text)
 
 TextRead readOneLineText(QIODevice &in, qint64 maxBytes)
 {
-    const Chunked read = readBytes(in, maxBytes, true);
-    if (read.status != ReadStatus::Ok) {
-        return {read.status, {}};
+    // Only the first line counts against the limit.
+    const BoundedBytes read = readBounded(in, maxBytes, '\r');
+    if (read.status != BoundedStatus::Ok) {
+        return {statusOf(read.status), {}};
     }
-    if (read.bytes.isEmpty() && !read.lineEndSeen) {
+    if (read.bytes.isEmpty() && !read.stopSeen) {
         return {ReadStatus::Empty, {}};
     }
     return {ReadStatus::Ok, AnsiCodec::decode(read.bytes)};
@@ -86,9 +58,9 @@ TextRead readOneLineText(QIODevice &in, qint64 maxBytes)
 
 TextRead readMultiLineText(QIODevice &in, qint64 maxBytes)
 {
-    const Chunked read = readBytes(in, maxBytes, false);
-    if (read.status != ReadStatus::Ok) {
-        return {read.status, {}};
+    const BoundedBytes read = readBounded(in, maxBytes);
+    if (read.status != BoundedStatus::Ok) {
+        return {statusOf(read.status), {}};
     }
     if (read.bytes.isEmpty()) {
         return {ReadStatus::Empty, {}};

@@ -1,4 +1,5 @@
 #include "../faildevice.h"
+#include "boundedread.h"
 #include "colorrecord.h"
 #include "pagetext.h"
 #include "pagewriter.h"
@@ -162,6 +163,24 @@ private slots:
             const TextRead read = readMultiLineText(all, limit);
             QVERIFY(read.status == multiLine && (multiLine == Ok || read.text.isEmpty()));
         }
+    }
+
+    // A file read by name keeps up to its limit exactly and refuses one byte more, without a
+    // partial result; one that cannot be opened gives the system's reason.
+    void boundedFileReads()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"five"_s);
+        writeFile(path, "ab\rde");
+        const BoundedBytes whole = readBoundedFile(path, 5);
+        QVERIFY(whole.status == BoundedStatus::Ok && whole.bytes == "ab\rde" && !whole.stopSeen);
+        const BoundedBytes over = readBoundedFile(path, 4);
+        QVERIFY(over.status == BoundedStatus::TooLarge && over.bytes.isEmpty());
+        const BoundedBytes missing = readBoundedFile(dir.filePath(u"none"_s), 5);
+        QVERIFY(missing.status == BoundedStatus::DeviceError && missing.bytes.isEmpty());
+        QCOMPARE(missing.error, u"No such file or directory"_s);
+        const BoundedBytes folder = readBoundedFile(dir.path(), 5);
+        QVERIFY(folder.status == BoundedStatus::DeviceError && !folder.error.isEmpty());
     }
 
     // A write that fails, to a path under a regular file or half-way as on a full disk, is
