@@ -58,7 +58,7 @@ InputFile readInputFile(const QString &path)
 {
     const BoundedBytes read = readBoundedFile(path, MaxTextFileBytes);
     if (read.status == BoundedStatus::TooLarge) {
-        return {{}, u"file too large (more than %1 MiB)"_s.arg(MaxTextFileBytes / (1024 * 1024))};
+        return {{}, textTooLargeReason()};
     }
     if (read.status != BoundedStatus::Ok) {
         return {{}, read.error};
@@ -142,6 +142,19 @@ const QString AppDescription =
     "Exit status: 0 done; 1 a file could not be read or written; 2 wrong usage; 3 --check found "
     "something the marketplace rejects (every page was written)."_s;
 
+// A text option given to a job that takes its texts from a file, or nothing.
+std::optional<QString> textOptionWith(const QString &job, const QCommandLineParser &parser,
+                                      const Options &options)
+{
+    for (const QCommandLineOption *option : options.listingTexts()) {
+        if (parser.isSet(*option)) {
+            return u"--%1 takes the texts from its file; --%2 cannot go with it."_s.arg(
+                job, option->names().first());
+        }
+    }
+    return std::nullopt;
+}
+
 // Why the options cannot make a batch, or nothing when they can.
 std::optional<QString> batchUsageProblem(const QCommandLineParser &parser, const Options &options)
 {
@@ -154,13 +167,7 @@ std::optional<QString> batchUsageProblem(const QCommandLineParser &parser, const
     if (parser.isSet(options.output)) {
         return u"--batch writes to --output-dir, not to --output."_s;
     }
-    for (const QCommandLineOption *option : options.listingTexts()) {
-        if (parser.isSet(*option)) {
-            return u"--batch takes the texts from its file; --%1 cannot go with it."_s.arg(
-                option->names().first());
-        }
-    }
-    return std::nullopt;
+    return textOptionWith(u"batch"_s, parser, options);
 }
 
 // Why the options cannot fill a bulk-listing file, or nothing when they can.
@@ -172,11 +179,8 @@ std::optional<QString> fillUsageProblem(const QCommandLineParser &parser, const 
     if (!parser.isSet(options.output)) {
         return u"--fill needs --output, the file to write the filled copy to."_s;
     }
-    for (const QCommandLineOption *option : options.listingTexts()) {
-        if (parser.isSet(*option)) {
-            return u"--fill takes the texts from its file; --%1 cannot go with it."_s.arg(
-                option->names().first());
-        }
+    if (std::optional<QString> problem = textOptionWith(u"fill"_s, parser, options)) {
+        return problem;
     }
     const QFileInfo input(parser.value(options.fill));
     const QFileInfo output(parser.value(options.output));

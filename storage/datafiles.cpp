@@ -23,7 +23,7 @@ QString reasonFor(ReadStatus status, const QFile &file)
     case ReadStatus::Empty:
         return u"input past end of file"_s;
     case ReadStatus::TooLarge:
-        return u"file too large (more than %1 MiB)"_s.arg(MaxTextFileBytes / (1024 * 1024));
+        return textTooLargeReason();
     case ReadStatus::DeviceError:
     case ReadStatus::Ok:
         break;

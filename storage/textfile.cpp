@@ -23,6 +23,11 @@ ReadStatus statusOf(BoundedStatus status)
 
 } // namespace
 
+QString textTooLargeReason()
+{
+    return u"file too large (more than %1 MiB)"_s.arg(MaxTextFileBytes / (1024 * 1024));
+}
+
 QStringList splitLines(QStringView text)
 {
     QStringList lines;

@@ -21,6 +21,9 @@ enum class ReadStatus {
 // would only exhaust memory.
 inline constexpr qint64 MaxTextFileBytes = qint64(64) * 1024 * 1024;
 
+// Why a text over that limit is refused.
+QString textTooLargeReason();
+
 struct TextRead
 {
     ReadStatus status = ReadStatus::Ok;
