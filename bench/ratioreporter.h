@@ -6,6 +6,19 @@
 #include <map>
 #include <string>
 
+// "ratio WHAT = x": a ratio printed for information.
+inline void printRatioLine(const std::string &what, double ratio)
+{
+    std::cout << "ratio " << what << " = " << ratio << '\n';
+}
+
+// "goal ratio WHAT = x (at most g): met", or "NOT met": a ratio against its goal.
+inline void printGoalLine(const std::string &what, double ratio, double atMost)
+{
+    std::cout << "goal ratio " << what << " = " << ratio << " (at most " << atMost
+              << "): " << (ratio <= atMost ? "met" : "NOT met") << '\n';
+}
+
 // Keeps each benchmark's real time per iteration, by function name, so that a program can
 // print the ratios that matter once all of its benchmarks have run in the same process.
 class RatioReporter : public benchmark::ConsoleReporter
@@ -25,8 +38,7 @@ public:
         const auto top = m_seconds.find(numerator);
         const auto bottom = m_seconds.find(denominator);
         if (top != m_seconds.end() && bottom != m_seconds.end()) {
-            std::cout << "ratio " << numerator << " / " << denominator << " = "
-                      << top->second / bottom->second << '\n';
+            printRatioLine(numerator + " / " + denominator, top->second / bottom->second);
         }
     }
 
@@ -37,10 +49,7 @@ public:
         const auto top = m_seconds.find(numerator);
         const auto bottom = m_seconds.find(denominator);
         if (top != m_seconds.end() && bottom != m_seconds.end()) {
-            const double ratio = top->second / bottom->second;
-            std::cout << "goal ratio " << numerator << " / " << denominator << " = " << ratio
-                      << " (at most " << atMost << "): " << (ratio <= atMost ? "met" : "NOT met")
-                      << '\n';
+            printGoalLine(numerator + " / " + denominator, top->second / bottom->second, atMost);
         }
     }
 
