@@ -2,9 +2,20 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <string>
+#include <vector>
+
+// The median of timings taken in turn with others, which a moment of a busy machine moves less
+// than it moves their mean.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
 
 // "ratio WHAT = x": a ratio printed for information.
 inline void printRatioLine(const std::string &what, double ratio)

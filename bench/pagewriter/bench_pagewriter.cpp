@@ -14,7 +14,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -102,8 +101,9 @@ std::vector<Writer> g_writers = {
     // uses (temporary file, sync, rename).
     {"atomic", [] { return bool(replaceFile(pathOf("atomic.html"), pageBytes())); }, {}},
     {"page", [] { return bool(writeout(listing(), pathOf("page.html"))); }, {}},
-    // A character outside Windows-1252 every thousand words, written as a reference.
-    {"page outside code page",
+    // The page with a character outside Windows-1252 every thousand words, each written as a
+    // numeric character reference.
+    {"page with references",
      [] { return bool(writeout(listingOutsideCodePage(), pathOf("outside.html"))); },
      {}},
     // For information: the same bytes in one write call, neither synced nor renamed.
@@ -156,13 +156,6 @@ void BM_Render(benchmark::State &state)
 
 BENCHMARK(BM_WritesInTurn)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(Rounds);
 BENCHMARK(BM_Render)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 } // namespace
 

@@ -19,7 +19,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
@@ -136,13 +135,6 @@ void BM_StartUpInTurn(benchmark::State &state)
 }
 
 BENCHMARK(BM_StartUpInTurn)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // The median time and the median peak memory of one moment over a program's runs.
 Moment medianOf(const std::string &program, const std::string &moment)
