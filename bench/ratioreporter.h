@@ -2,9 +2,33 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <string>
+#include <vector>
+
+// The median of timings taken in turn with others, which a moment of a busy machine moves less
+// than it moves their mean.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// "ratio WHAT = x": a ratio printed for information.
+inline void printRatioLine(const std::string &what, double ratio)
+{
+    std::cout << "ratio " << what << " = " << ratio << '\n';
+}
+
+// "goal ratio WHAT = x (at most g): met", or "NOT met": a ratio against its goal.
+inline void printGoalLine(const std::string &what, double ratio, double atMost)
+{
+    std::cout << "goal ratio " << what << " = " << ratio << " (at most " << atMost
+              << "): " << (ratio <= atMost ? "met" : "NOT met") << '\n';
+}
 
 // Keeps each benchmark's real time per iteration, by function name, so that a program can
 // print the ratios that matter once all of its benchmarks have run in the same process.
@@ -25,8 +49,7 @@ public:
         const auto top = m_seconds.find(numerator);
         const auto bottom = m_seconds.find(denominator);
         if (top != m_seconds.end() && bottom != m_seconds.end()) {
-            std::cout << "ratio " << numerator << " / " << denominator << " = "
-                      << top->second / bottom->second << '\n';
+            printRatioLine(numerator + " / " + denominator, top->second / bottom->second);
         }
     }
 
@@ -37,10 +60,7 @@ public:
         const auto top = m_seconds.find(numerator);
         const auto bottom = m_seconds.find(denominator);
         if (top != m_seconds.end() && bottom != m_seconds.end()) {
-            const double ratio = top->second / bottom->second;
-            std::cout << "goal ratio " << numerator << " / " << denominator << " = " << ratio
-                      << " (at most " << atMost << "): " << (ratio <= atMost ? "met" : "NOT met")
-                      << '\n';
+            printGoalLine(numerator + " / " + denominator, top->second / bottom->second, atMost);
         }
     }
 
