@@ -7,6 +7,7 @@
 #include "saveout.h"
 #include "textfile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -181,6 +182,22 @@ private slots:
         QCOMPARE(missing.error, u"No such file or directory"_s);
         const BoundedBytes folder = readBoundedFile(dir.path(), 5);
         QVERIFY(folder.status == BoundedStatus::DeviceError && !folder.error.isEmpty());
+    }
+
+    // The text files' limit, 64 MiB, holds at its very byte: a text of that size is read, one
+    // byte more is refused as damaged.
+    void textLimitAtItsByte()
+    {
+        QByteArray bytes(64 * 1024 * 1024, 'a');
+        QBuffer atLimit(&bytes);
+        QVERIFY(atLimit.open(QIODevice::ReadOnly));
+        const TextRead read = readOneLineText(atLimit);
+        QVERIFY(read.status == ReadStatus::Ok);
+        QCOMPARE(read.text.size(), bytes.size());
+        bytes += 'a';
+        QBuffer over(&bytes);
+        QVERIFY(over.open(QIODevice::ReadOnly));
+        QVERIFY(readMultiLineText(over).status == ReadStatus::TooLarge);
     }
 
     // A write that fails, to a path under a regular file or half-way as on a full disk, is
