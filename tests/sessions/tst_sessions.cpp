@@ -30,6 +30,7 @@
 //   expect message TEXT        the message box shown since the last such check; no TEXT: none
 //   expect opened NAME         the file handed to the browser since the last check; no NAME: none
 //   expect visible WINDOW yes|no
+//   expect centred WINDOW yes|no   the window stands in the middle of its screen's free area
 //   expect focus CONTROL
 //   expect selection CONTROL START LENGTH
 //   expect save-request filter|suffix|folder|name VALUE   the last save dialog's set-up
@@ -52,6 +53,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QWindow>
 
 #include <memory>
@@ -339,6 +341,13 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
         auto *order = m_window->findChild<QMenu *>(u"Order"_s);
         got = menuTree(m_window->menuBar()->actions()) + menuTree({order->menuAction()});
         want = QString::fromUtf8(fileBytes(m_caseDir + u'/' + text));
+    } else if (what == u"centred"_s) {
+        const auto *widget = qobject_cast<QWidget *>(target);
+        const QRect area =
+            widget && widget->screen() ? widget->screen()->availableGeometry() : QRect();
+        // Within a few pixels: the frame, which the window is placed by, is a little larger.
+        got = yesNo(widget &&
+                    (widget->frameGeometry().center() - area.center()).manhattanLength() <= 6);
     } else if (what == u"visible"_s) {
         // A window that closed and went away is as invisible as a hidden one.
         const auto *widget = qobject_cast<QWidget *>(target);
