@@ -253,7 +253,8 @@ private slots:
         const QString folder = QStringLiteral(TAVRIN_DEFAULTS_DIR);
         const QString out = dir.filePath(u"out"_s);
         QVERIFY(QDir(dir.path()).mkpath(u"out"_s) && QDir(dir.path()).mkpath(u"newer"_s));
-        constexpr int Rows = 1500;
+        // Two whole groups of listings and a part of a third.
+        constexpr int Rows = 1234;
         writeBatchCsv(dir.filePath(u"a.csv"_s), Rows, 'a');
         writeBatchCsv(dir.filePath(u"b.csv"_s), Rows, 'b');
         const auto compose = [&](QProcess &process, const QString &csv, const QString &to) {
