@@ -2,11 +2,9 @@
 
 #include <QString>
 
-using namespace Qt::StringLiterals;
-
 // The caption of the program's windows: the main window carries it, the colour selector adds
 // its own name to it, and a failed start reports under it.
 inline QString tavrinWindowTitle()
 {
-    return u"Tavrin - Brisken"_s;
+    return QStringLiteral("Tavrin - Brisken");
 }
