@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -20,6 +22,54 @@ namespace {
 // of the folder; the temporary files of one group are written over for the next, so a batch
 // leaves no more than one group's worth of old files to the file system to free.
 constexpr qsizetype GroupSize = 500;
+
+// A batch's temporary files are named ".tavrin-PID-RANDOM-K", and while it runs it holds the
+// lock ".tavrin-PID-RANDOM.lock" beside them: a batch killed before it could remove its files
+// leaves a lock whose process is gone, and the next batch into the folder removes them.
+class TemporaryOwner
+{
+public:
+    TemporaryOwner(const QString &dir, const QString &owner)
+        : m_lock(QDir(dir).filePath(owner + u".lock"_s))
+    {
+        // Stale only once its process is gone, however long a batch runs.
+        m_lock.setStaleLockTime(0);
+        m_lock.tryLock(0);
+        removeUnowned(dir, owner);
+    }
+
+private:
+    static void removeUnowned(const QString &dir, const QString &own)
+    {
+        static const QRegularExpression Temporary(
+            u"^(\\.tavrin-[0-9]+-[0-9a-f]{8})(?:-[0-9]+|\\.lock)$"_s);
+        QMap<QString, QStringList> files;
+        const QDir folder(dir);
+        for (const QString &name : folder.entryList({u".tavrin-*"_s}, QDir::Files | QDir::Hidden)) {
+            const QRegularExpressionMatch match = Temporary.match(name);
+            if (match.hasMatch() && match.captured(1) != own) {
+                QStringList &ownFiles = files[match.captured(1)];
+                if (!name.endsWith(u".lock"_s)) {
+                    ownFiles.append(name);
+                }
+            }
+        }
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            // Taking the lock succeeds where there is none or its batch is gone; the lock goes
+            // with the files once they are removed.
+            QLockFile lock(folder.filePath(it.key() + u".lock"_s));
+            lock.setStaleLockTime(0);
+            if (!lock.tryLock(0)) {
+                continue;
+            }
+            for (const QString &name : it.value()) {
+                QFile::remove(folder.filePath(name));
+            }
+        }
+    }
+
+    QLockFile m_lock;
+};
 
 // Every listing is first written completely to a temporary file in the output folder; once
 // the files of a group are all on the disk, each is renamed over its listing, and then the
@@ -39,14 +89,16 @@ public:
         , m_paths(paths)
         , m_options(options)
         , m_result(result)
-    {
         // Hidden, and unlike any listing's name, which always ends in ".txt".
-        const QString prefix =
-            u".tavrin-%1-%2-"_s.arg(QCoreApplication::applicationPid())
-                .arg(uint(QRandomGenerator::global()->generate()), 8, 16, QChar(u'0'));
+        , m_owner(u".tavrin-%1-%2"_s.arg(QCoreApplication::applicationPid())
+                      .arg(uint(QRandomGenerator::global()->generate()), 8, 16, QChar(u'0')))
+        , m_temporaries(outputDir, m_owner)
+        , m_newFile(FileSync::newFileAttributes(outputDir))
+    {
         const qsizetype count = std::min<qsizetype>(GroupSize, qsizetype(rows.size()));
         for (qsizetype k = 0; k < count; ++k) {
-            m_slots.push_back({QDir(outputDir).filePath(prefix + QString::number(k)), false});
+            m_slots.push_back(
+                {QDir(outputDir).filePath(m_owner + u'-' + QString::number(k)), false});
         }
     }
 
@@ -64,18 +116,6 @@ public:
         const auto total = qsizetype(m_rows.size());
         qsizetype next = 0;
         while (next < total && !m_result.failure) {
-            // A listing that is a symbolic link is written where the link leads, on its own.
-            if (QFileInfo(m_paths[next]).isSymLink()) {
-                CheckedPage page = compose(next);
-                const WriteResult written = replaceFile(m_paths[next], page.page);
-                if (!written) {
-                    m_result.failure = written;
-                    return;
-                }
-                done(next, std::move(page.findings));
-                ++next;
-                continue;
-            }
             next = writeGroup(next);
         }
     }
@@ -107,28 +147,17 @@ private:
         }
     }
 
-    std::optional<QString> writeSlot(Slot &slot, const QByteArray &bytes)
+    // Writes the bytes into the open file from its start and cuts it there.
+    static std::optional<QString> fill(QFile &file, const QByteArray &bytes)
     {
-        // An earlier listing's file taken in exchange is written over from its start and then
-        // cut to the new length, which spares the file system freeing its blocks and finding
-        // new ones; unless something else still names it, or it refuses to be written: then it
-        // makes way for a new file.
-        QFile file(slot.path);
-        if (slot.exists && (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) ||
-                            FileSync::hasOtherNames(file))) {
-            file.close();
-            QFile::remove(slot.path);
-            slot.exists = false;
-        }
-        if (!file.isOpen()) {
-            if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                return file.errorString();
-            }
-            slot.exists = true;
-        }
         if (!writeAll(file, bytes) || !file.flush() || !file.resize(bytes.size())) {
             return file.errorString();
         }
+        return std::nullopt;
+    }
+
+    static std::optional<QString> closed(QFile &file)
+    {
         file.close();
         if (file.error() != QFileDevice::NoError) {
             return file.errorString();
@@ -136,9 +165,45 @@ private:
         return std::nullopt;
     }
 
-    // Writes the listings from first on into the temporary files, as many as one group holds
-    // and up to a listing that is a link, then puts them in place. Returns where the next
-    // group starts.
+    // Writes the slot's file with the bytes, the owner and the mode of its listing.
+    std::optional<QString> writeSlot(Slot &slot, const QByteArray &bytes,
+                                     const FileSync::Attributes &wanted)
+    {
+        // An earlier listing's file taken in exchange is written over from its start and then
+        // cut to the new length, which spares the file system freeing its blocks and finding
+        // new ones; unless something else still names it, it refuses to be written, or it
+        // cannot be given the listing's owner: then it makes way for a new file.
+        if (slot.exists) {
+            QFile file(slot.path);
+            if (file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) &&
+                !FileSync::hasOtherNames(file)) {
+                if (std::optional<QString> reason = fill(file, bytes)) {
+                    return reason;
+                }
+                if (FileSync::setAttributes(file, wanted)) {
+                    return closed(file);
+                }
+            }
+            file.close();
+            QFile::remove(slot.path);
+            slot.exists = false;
+        }
+        QFile file(slot.path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            return file.errorString();
+        }
+        slot.exists = true;
+        if (std::optional<QString> reason = fill(file, bytes)) {
+            return reason;
+        }
+        if (!FileSync::setAttributes(file, wanted)) {
+            return QString::fromLocal8Bit(std::strerror(errno));
+        }
+        return closed(file);
+    }
+
+    // Writes the listings from first on into the temporary files, as many as one group holds,
+    // then puts them in place. Returns where the next group starts.
     qsizetype writeGroup(qsizetype first)
     {
         std::vector<Written> group;
@@ -146,11 +211,14 @@ private:
         qsizetype row = first;
         std::optional<WriteResult> failure;
         while (row < qsizetype(m_rows.size()) &&
-               qsizetype(group.size()) < qsizetype(m_slots.size()) &&
-               (row == first || !QFileInfo(m_paths[row]).isSymLink())) {
+               qsizetype(group.size()) < qsizetype(m_slots.size())) {
             CheckedPage page = compose(row);
             Slot &slot = m_slots[group.size()];
-            if (const std::optional<QString> reason = writeSlot(slot, page.page)) {
+            // A listing keeps its own owner and mode; a new one, or one that was a link, gets
+            // those of a new file, never those the recycled file carried.
+            const FileSync::Attributes wanted =
+                FileSync::attributesOf(m_paths[row]).value_or(m_newFile);
+            if (const std::optional<QString> reason = writeSlot(slot, page.page, wanted)) {
                 failure = WriteResult::failure(QDir::toNativeSeparators(m_paths[row]), *reason);
                 break;
             }
@@ -176,6 +244,12 @@ private:
                 break;
             }
             slot.exists = how == FileSync::Placed::Swapped;
+            // A link the listing replaced is the slot's now: it goes, so that nothing is ever
+            // written where it leads.
+            if (slot.exists && QFileInfo(slot.path).isSymLink()) {
+                QFile::remove(slot.path);
+                slot.exists = false;
+            }
         }
         if (placed > 0 && !FileSync::syncFolder(m_dir)) {
             failure = WriteResult::failure(QDir::toNativeSeparators(m_dir),
@@ -196,6 +270,9 @@ private:
     const std::vector<QString> &m_paths;
     const BatchOptions &m_options;
     BatchWriteResult &m_result;
+    QString m_owner;
+    TemporaryOwner m_temporaries;
+    FileSync::Attributes m_newFile;
     std::vector<Slot> m_slots;
 };
 
@@ -222,11 +299,18 @@ BatchWriteResult writeBatch(const QString &outputDir, const ListingSettings &fol
     paths.reserve(names.size());
     for (const QString &name : names) {
         paths.push_back(dir.filePath(name));
+        const QString shown = QDir::toNativeSeparators(paths.back());
+        // A link is replaced by the listing, whatever it leads to.
         const QFileInfo target(paths.back());
-        if (target.exists() && !target.isFile()) {
-            result.failure = WriteResult::failure(QDir::toNativeSeparators(paths.back()),
-                                                  u"a folder or device of that name is in the "
-                                                  "way"_s);
+        if (target.exists() && !target.isFile() && !target.isSymLink()) {
+            result.failure =
+                WriteResult::failure(shown, u"a folder or device of that name is in the way"_s);
+            return result;
+        }
+        if (!options.input.isEmpty() && FileSync::sameFile(paths.back(), options.input)) {
+            result.failure = WriteResult::failure(
+                shown, u"it is the batch file being read; its rows and other columns would be "
+                       "lost. Write the listings to another folder"_s);
             return result;
         }
     }

@@ -17,6 +17,8 @@ struct BatchOptions
     bool check = false;
     // Called after each file with the number written so far and the number planned.
     std::function<void(qsizetype done, qsizetype total)> progress;
+    // The batch's own file, which no listing may replace, whatever path names it.
+    QString input;
 };
 
 // A file the batch wrote, the line of its row, and what the check found in it (nothing when
@@ -40,7 +42,10 @@ struct BatchWriteResult
 
 // Writes one listing per row into outputDir under plannedFileNames(rows), each composed from
 // the folder's settings with the row's texts and replacing any file of that name atomically.
-// Before the first file is written it checks that the folder exists and that no planned name
-// is taken there by something other than a file; then nothing is written at all.
+// A listing whose name is a symbolic link replaces the link itself, never what it leads to.
+// Before the first file is written it checks that the folder exists, that no planned name is
+// taken there by something other than a file or a link, and that none is the batch's input;
+// then nothing is written at all. It removes the temporary files that a killed batch left in
+// the folder, not those of a batch still running.
 BatchWriteResult writeBatch(const QString &outputDir, const ListingSettings &folder,
                             const std::vector<BatchRow> &rows, const BatchOptions &options = {});

@@ -1,8 +1,12 @@
-# tavrin_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [GUI] [TIMEOUT seconds])
+# tavrin_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [GUI] [TIMEOUT seconds]
+#                 [UNPRIVILEGED function ...])
+# UNPRIVILEGED also runs those test functions as name_unprivileged with every capability
+# dropped, so that root (as CI runs) meets the permission checks a seller's own account does;
+# it is skipped where the tests do not run as root, the plain run being unprivileged already.
 # Every test runs with a pinned environment: a UTF-8 C locale and, for window tests, the
 # offscreen platform, so results never depend on the developer's desktop.
 function(tavrin_add_test)
-    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;UNPRIVILEGED" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
     target_compile_definitions(${T_NAME} PRIVATE
@@ -21,4 +25,11 @@ function(tavrin_add_test)
         set(T_TIMEOUT 300)
     endif()
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+    if(T_UNPRIVILEGED)
+        add_test(NAME ${T_NAME}_unprivileged
+                 COMMAND sh ${PROJECT_SOURCE_DIR}/tests/unprivileged.sh $<TARGET_FILE:${T_NAME}>
+                         ${T_UNPRIVILEGED})
+        set_tests_properties(${T_NAME}_unprivileged PROPERTIES
+            ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77)
+    endif()
 endfunction()

@@ -6,6 +6,7 @@
 #include "bulkfill.h"
 #include "csvtext.h"
 #include "datafiles.h"
+#include "filesync.h"
 #include "filewrite.h"
 #include "rulecheck.h"
 #include "session.h"
@@ -71,15 +72,48 @@ InputFile readInputFile(const QString &path)
     return {normalizeLineBreaks(text), {}};
 }
 
-// The page must not land on one of the folder's own data files.
+// Where a write to path lands: a symbolic link followed to its end, as the writer follows it,
+// even when it leads nowhere.
+QString landingPath(const QString &path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 64 && info.isSymLink(); ++depth) {
+        info.setFile(info.symLinkTarget());
+    }
+    return info.filePath();
+}
+
+// A device or a pipe is written as it is, never replaced, so it stands for no file.
+bool isWrittenInPlace(const QString &path)
+{
+    const FileSync::Kind kind = FileSync::kindOf(path);
+    return kind == FileSync::Kind::CharacterDevice || kind == FileSync::Kind::Fifo;
+}
+
+// Whether writing to output would replace the file at input, whatever the paths say: links,
+// "..", another hard link.
+bool replacesFile(const QString &output, const QString &input)
+{
+    return !isWrittenInPlace(output) && FileSync::sameFile(output, input);
+}
+
+// The page must not land on one of the folder's own data files, nor where one would be.
 bool isDataFileOf(const QString &folder, const QString &outputPath)
 {
-    const QFileInfo target(outputPath);
+    const QDir dir(folder);
+    const QStringList names = dataFileNames();
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (names.contains(name, Qt::CaseInsensitive) &&
+            replacesFile(outputPath, dir.filePath(name))) {
+            return true;
+        }
+    }
+    const QFileInfo target(landingPath(outputPath));
     const QString targetDir = QDir(target.absolutePath()).canonicalPath();
-    if (targetDir.isEmpty() || targetDir != QDir(folder).canonicalPath()) {
+    if (targetDir.isEmpty() || targetDir != dir.canonicalPath()) {
         return false;
     }
-    return dataFileNames().contains(target.fileName(), Qt::CaseInsensitive);
+    return names.contains(target.fileName(), Qt::CaseInsensitive);
 }
 
 struct Options
@@ -182,10 +216,7 @@ std::optional<QString> fillUsageProblem(const QCommandLineParser &parser, const 
     if (std::optional<QString> problem = textOptionWith(u"fill"_s, parser, options)) {
         return problem;
     }
-    const QFileInfo input(parser.value(options.fill));
-    const QFileInfo output(parser.value(options.output));
-    if (output.exists() && input.exists() &&
-        output.canonicalFilePath() == input.canonicalFilePath()) {
+    if (replacesFile(parser.value(options.output), parser.value(options.fill))) {
         return u"--output \"%1\" is the file being filled; its descriptions would be lost. Write "
                "the filled copy to another file."_s.arg(
                    QDir::toNativeSeparators(parser.value(options.output)));
@@ -288,7 +319,7 @@ int runBatch(const QString &csvPath, const QString &outputDir, bool check,
 
     Progress progress(err, streams, u"written"_s);
     const BatchWriteResult result =
-        writeBatch(outputDir, folder, parsed.rows, BatchOptions{check, progress.report()});
+        writeBatch(outputDir, folder, parsed.rows, BatchOptions{check, progress.report(), csvPath});
     progress.end();
 
     bool listed = true;
@@ -330,7 +361,7 @@ int runFill(const QString &csvPath, const QString &outputPath, bool check,
     Progress progress(err, streams, u"filled"_s);
     const FilledFile filled = fillBulkFile(bulk, folder, BatchOptions{check, progress.report()});
     progress.end();
-    if (const WriteResult written = replaceFile(outputPath, filled.bytes); !written) {
+    if (const WriteResult written = writeOutputFile(outputPath, filled.bytes); !written) {
         say(err, u"cannot write \"%1\": %2."_s.arg(written.path, written.error));
         return FileFailure;
     }
@@ -416,6 +447,15 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
         return badUsage(err, u"--output \"%1\" is a data file of the program folder."_s.arg(
                                  QDir::toNativeSeparators(outputPath)));
     }
+    for (const auto &[input, what] : {std::pair{&options.descriptionFile, u"description"_s},
+                                      {&options.conditionFile, u"condition"_s}}) {
+        if (!outputPath.isEmpty() && parser.isSet(*input) &&
+            replacesFile(outputPath, parser.value(*input))) {
+            return badUsage(err, u"--output \"%1\" is the %2 file being read; its text would be "
+                                 "lost. Write the page to another file."_s.arg(
+                                     QDir::toNativeSeparators(outputPath), what));
+        }
+    }
 
     Session session;
     if (const std::optional<FileError> error =
@@ -454,7 +494,7 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
             say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));
             return FileFailure;
         }
-    } else if (const WriteResult written = replaceFile(outputPath, checked.page); !written) {
+    } else if (const WriteResult written = writeOutputFile(outputPath, checked.page); !written) {
         say(err, u"cannot write \"%1\": %2."_s.arg(written.path, written.error));
         return FileFailure;
     }

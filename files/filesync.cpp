@@ -1,6 +1,7 @@
 #include "filesync.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -119,6 +120,104 @@ bool hasOtherNames(QFileDevice &file)
 #else
     Q_UNUSED(file);
     return false;
+#endif
+}
+
+Kind kindOf(const QString &path)
+{
+#if defined(Q_OS_UNIX)
+    struct ::stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return Kind::Missing;
+    }
+    switch (info.st_mode & S_IFMT) {
+    case S_IFREG:
+        return Kind::File;
+    case S_IFDIR:
+        return Kind::Folder;
+    case S_IFCHR:
+        return Kind::CharacterDevice;
+    case S_IFIFO:
+        return Kind::Fifo;
+    default:
+        return Kind::Other;
+    }
+#else
+    const QFileInfo info(path);
+    return !info.exists()  ? Kind::Missing
+           : info.isDir()  ? Kind::Folder
+           : info.isFile() ? Kind::File
+                           : Kind::Other;
+#endif
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+#if defined(Q_OS_UNIX)
+    struct ::stat first = {};
+    struct ::stat second = {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#else
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() &&
+           canonical.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+#endif
+}
+
+std::optional<Attributes> attributesOf(const QString &path)
+{
+#if defined(Q_OS_UNIX)
+    struct ::stat info = {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return Attributes{unsigned(info.st_mode & 07777), unsigned(info.st_uid), unsigned(info.st_gid)};
+#else
+    Q_UNUSED(path);
+    return std::nullopt;
+#endif
+}
+
+Attributes newFileAttributes(const QString &folder)
+{
+#if defined(Q_OS_UNIX)
+    // The umask can only be read by setting it; it is set back at once.
+    const ::mode_t mask = ::umask(022);
+    ::umask(mask);
+    struct ::stat info = {};
+    const bool inherits =
+        ::stat(QFile::encodeName(folder).constData(), &info) == 0 && (info.st_mode & S_ISGID) != 0;
+    return Attributes{unsigned(0666 & ~mask), unsigned(::geteuid()),
+                      unsigned(inherits ? info.st_gid : ::getegid())};
+#else
+    Q_UNUSED(folder);
+    return {};
+#endif
+}
+
+bool setAttributes(QFileDevice &file, const Attributes &wanted)
+{
+#if defined(Q_OS_UNIX)
+    struct ::stat info = {};
+    const int fd = file.handle();
+    if (::fstat(fd, &info) != 0) {
+        return false;
+    }
+    bool modeKept = (info.st_mode & 07777) == wanted.mode;
+    if (info.st_uid != wanted.owner || info.st_gid != wanted.group) {
+        if (::fchown(fd, wanted.owner, wanted.group) != 0 && info.st_uid != ::geteuid()) {
+            return false;
+        }
+        // A change of owner clears the set-user and set-group bits.
+        modeKept = false;
+    }
+    return modeKept || ::fchmod(fd, wanted.mode) == 0;
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(wanted);
+    return true;
 #endif
 }
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // What the file system offers beyond Qt for writing many bytes, or many files, durably: the
 // system-specific parts of writing files, all in one place.
 namespace FileSync {
@@ -35,5 +37,42 @@ Placed placeFile(const QString &temporary, const QString &target, QString *reaso
 // Whether the open file has more than one name (hard links): such a file must not be written
 // over in place.
 bool hasOtherNames(QFileDevice &file);
+
+// What a path names once its links are followed.
+enum class Kind {
+    Missing, // nothing, or a link that leads nowhere
+    File,    // a regular file
+    Folder,
+    CharacterDevice,
+    Fifo,
+    Other, // a socket or a block device
+};
+Kind kindOf(const QString &path);
+
+// Whether two paths name the same file once links are followed: the same device and file
+// number where the system has them, so that a second hard link or a path through ".." counts
+// as the file itself. False when either does not exist.
+bool sameFile(const QString &a, const QString &b);
+
+// The owner and the permission bits a file carries, which a file put in its place takes over.
+struct Attributes
+{
+    unsigned mode = 0;
+    unsigned owner = 0;
+    unsigned group = 0;
+};
+
+// Those of the regular file at path itself, not of a link's target; nothing when path names
+// no regular file.
+std::optional<Attributes> attributesOf(const QString &path);
+
+// Those a file newly created in folder gets: the process's owner, the folder's group where it
+// hands its own group down and the process's otherwise, and mode 0666 less the umask.
+Attributes newFileAttributes(const QString &folder);
+
+// Gives the open file the owner and the mode: false when the mode cannot be set, or when the
+// file belongs to someone else than wanted and the process cannot give it away (only root
+// can). An owner that cannot be kept is otherwise left as the process's own.
+bool setAttributes(QFileDevice &file, const Attributes &wanted);
 
 } // namespace FileSync

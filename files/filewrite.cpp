@@ -1,7 +1,25 @@
 #include "filewrite.h"
 
+#include "filesync.h"
+
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::optional<QString> writeBytes(QFileDevice &out, QByteArrayView bytes)
+{
+    if (writeAll(out, bytes)) {
+        return std::nullopt;
+    }
+    return out.errorString();
+}
+
+} // namespace
 
 bool writeAll(QIODevice &device, QByteArrayView bytes)
 {
@@ -18,12 +36,7 @@ bool writeAll(QIODevice &device, QByteArrayView bytes)
 
 WriteResult replaceFile(const QString &path, QByteArrayView bytes)
 {
-    return replaceFile(path, [bytes](QFileDevice &out) -> std::optional<QString> {
-        if (writeAll(out, bytes)) {
-            return std::nullopt;
-        }
-        return out.errorString();
-    });
+    return replaceFile(path, [bytes](QFileDevice &out) { return writeBytes(out, bytes); });
 }
 
 WriteResult replaceFile(const QString &path, const ContentWriter &write)
@@ -35,6 +48,13 @@ WriteResult replaceFile(const QString &path, const ContentWriter &write)
         result.notOpened = true;
         return result;
     }
+    // The new file keeps the earlier one's owner where the process may give it (root), and its
+    // permissions, which the save file keeps on its own but for the set-id bits.
+    const QFileInfo earlier(path);
+    if (const std::optional<FileSync::Attributes> attributes =
+            FileSync::attributesOf(earlier.isSymLink() ? earlier.canonicalFilePath() : path)) {
+        FileSync::setAttributes(file, *attributes);
+    }
     if (const std::optional<QString> reason = write(file)) {
         file.cancelWriting();
         return WriteResult::failure(shown, *reason);
@@ -43,4 +63,39 @@ WriteResult replaceFile(const QString &path, const ContentWriter &write)
         return WriteResult::failure(shown, file.errorString());
     }
     return WriteResult::success(shown);
+}
+
+WriteResult writeOutputFile(const QString &path, const ContentWriter &write)
+{
+    const FileSync::Kind kind = FileSync::kindOf(path);
+    if (kind == FileSync::Kind::Other) {
+        return WriteResult::failure(QDir::toNativeSeparators(path),
+                                    u"not a regular file, a character device or a pipe"_s);
+    }
+    if (kind != FileSync::Kind::CharacterDevice && kind != FileSync::Kind::Fifo) {
+        return replaceFile(path, write);
+    }
+    const QString shown = QDir::toNativeSeparators(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        WriteResult result = WriteResult::failure(shown, file.errorString());
+        result.notOpened = true;
+        return result;
+    }
+    if (const std::optional<QString> reason = write(file)) {
+        return WriteResult::failure(shown, *reason);
+    }
+    if (!file.flush()) {
+        return WriteResult::failure(shown, file.errorString());
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        return WriteResult::failure(shown, file.errorString());
+    }
+    return WriteResult::success(shown);
+}
+
+WriteResult writeOutputFile(const QString &path, QByteArrayView bytes)
+{
+    return writeOutputFile(path, [bytes](QFileDevice &out) { return writeBytes(out, bytes); });
 }

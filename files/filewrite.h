@@ -38,3 +38,10 @@ WriteResult replaceFile(const QString &path, QByteArrayView bytes);
 // when it could not; only then is the earlier file kept and that reason reported.
 using ContentWriter = std::function<std::optional<QString>(QFileDevice &out)>;
 WriteResult replaceFile(const QString &path, const ContentWriter &write);
+
+// Writes to path as a shell's redirection would, save that a regular file (or a new one) is
+// replaced atomically as above: a character device or a FIFO (a terminal, /dev/null, a pipe) is
+// opened and written as it is, never replaced, so a FIFO with no reader waits for one; anything
+// else that is not a regular file or a folder (a socket, a block device) is refused.
+WriteResult writeOutputFile(const QString &path, const ContentWriter &write);
+WriteResult writeOutputFile(const QString &path, QByteArrayView bytes);

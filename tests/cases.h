@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <functional>
+
 #ifdef Q_OS_LINUX
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -107,8 +110,10 @@ inline QStringList treeFiles(const QString &root)
 }
 
 // Copies the files under from into to, keeping sub-folders; a symbolic link is copied as the
-// link, so that a case can hold one that leads nowhere.
-inline void copyTree(const QString &from, const QString &to)
+// link, so that a case can hold one that leads nowhere, its target passed through linkTarget
+// where one is given, so that it can lead into the run's own folders.
+inline void copyTree(const QString &from, const QString &to,
+                     const std::function<QString(const QString &)> &linkTarget = {})
 {
     for (const QString &relative : treeFiles(from)) {
         const QString source = from + u'/' + relative;
@@ -116,7 +121,11 @@ inline void copyTree(const QString &from, const QString &to)
         QDir().mkpath(QFileInfo(target).path());
         QFile::remove(target);
         if (QFileInfo(source).isSymLink()) {
-            QVERIFY2(QFile::link(QFileInfo(source).symLinkTarget(), target), qPrintable(target));
+            // As written in the link: Qt gives a link's target only made absolute.
+            const QString written = QString::fromStdU16String(
+                std::filesystem::read_symlink(source.toStdU16String()).u16string());
+            const QString leads = linkTarget ? linkTarget(written) : written;
+            QVERIFY2(QFile::link(leads, target), qPrintable(target));
             continue;
         }
         QVERIFY2(QFile::copy(source, target), qPrintable(target));
@@ -125,7 +134,9 @@ inline void copyTree(const QString &from, const QString &to)
 }
 
 // Root passes every permission check: to meet a folder that refuses new files, this thread
-// gives up (and later takes back) the capability that overrides them.
+// gives up (and later takes back) the capability that overrides them. Without it in the
+// permitted set, as for any other user or a run with the capabilities dropped, there is
+// nothing to give up.
 inline void overridePermissions(bool on)
 {
 #ifdef Q_OS_LINUX
@@ -136,6 +147,9 @@ inline void overridePermissions(bool on)
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
     QVERIFY(::syscall(SYS_capget, &header, data) == 0);
     const unsigned bit = 1u << CAP_DAC_OVERRIDE;
+    if ((data[0].permitted & bit) == 0) {
+        return;
+    }
     data[0].effective = on ? data[0].effective | bit : data[0].effective & ~bit;
     QVERIFY(::syscall(SYS_capset, &header, data) == 0);
 #else

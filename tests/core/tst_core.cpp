@@ -16,6 +16,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -45,6 +49,40 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
              qPrintable(path));
+}
+
+// Octal modes of owner, group and others, as Qt's permissions hold them.
+constexpr std::pair<QFile::Permission, unsigned> ModeBits[] = {
+    {QFile::ReadOwner, 0400}, {QFile::WriteOwner, 0200}, {QFile::ExeOwner, 0100},
+    {QFile::ReadGroup, 040},  {QFile::WriteGroup, 020},  {QFile::ExeGroup, 010},
+    {QFile::ReadOther, 04},   {QFile::WriteOther, 02},   {QFile::ExeOther, 01}};
+
+bool setMode(const QString &path, unsigned mode)
+{
+    QFile::Permissions permissions;
+    for (const auto &[permission, bit] : ModeBits) {
+        if (mode & bit) {
+            permissions |= permission;
+        }
+    }
+    return QFile::setPermissions(path, permissions);
+}
+
+// "MODE NAME" for each file in the folder, "link NAME" for a symbolic link, in name order.
+QByteArray modeListing(const QString &folder)
+{
+    QByteArray listing;
+    for (const QString &name : treeFiles(folder)) {
+        const QFileInfo info(folder + u'/' + name);
+        unsigned mode = 0;
+        for (const auto &[permission, bit] : ModeBits) {
+            mode |= info.permissions().testFlag(permission) ? bit : 0;
+        }
+        listing += (info.isSymLink() ? QByteArray("link")
+                                     : QByteArray::number(mode, 8).rightJustified(4, '0')) +
+                   ' ' + name.toUtf8() + '\n';
+    }
+    return listing;
 }
 
 QByteArray snapshot(const QString &root)
@@ -223,8 +261,11 @@ private slots:
 // A compose case: "args" one argument a line ("#" starts a comment line, "\#" an argument that
 // begins with "#"), "terminal" when standard error is one, "process" to run the real program;
 // "folder" and "bare" as CaseFolder reads them, "out" for what the output folder holds before
-// the run. "expect" holds what the run leaves: "status", "stdout" and "stderr" (absent when
-// empty) and the output folder under "out", file for file.
+// the run (a link there may lead into the run's folders by placeholder), "modes" with a line
+// "MODE NAME" (octal) for each file of it whose mode is not 600, as copied. "expect" holds what
+// the run leaves: "status", "stdout" and "stderr" (absent when empty), the output folder under
+// "out", file for file, and where it has "modes" that of every file of the output folder, one
+// "MODE NAME" a line ("link NAME" for a symbolic link), new files made under umask 022.
 void TestCore::compose()
 {
     QFETCH(QString, dir);
@@ -232,13 +273,23 @@ void TestCore::compose()
     QTemporaryDir run;
     const QString out = run.filePath(u"out"_s);
     QVERIFY(QDir().mkpath(out));
-    if (QFileInfo::exists(dir + u"/out"_s)) {
-        copyTree(dir + u"/out"_s, out);
-    }
     const Places places{{"{folder}", folder.path()},
                         {"{case}", dir},
                         {"{out}", out},
                         {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)}};
+    if (QFileInfo::exists(dir + u"/out"_s)) {
+        copyTree(dir + u"/out"_s, out,
+                 [&](const QString &target) { return placed(target, places); });
+    }
+    for (const QString &line : fileLines(dir + u"/modes"_s)) {
+        const QString name = line.section(u' ', 1);
+        QVERIFY2(setMode(out + u'/' + name, line.section(u' ', 0, 0).toUInt(nullptr, 8)),
+                 qPrintable(name));
+    }
+    const bool modes = QFileInfo::exists(dir + u"/expect/modes"_s);
+#ifdef Q_OS_UNIX
+    const mode_t umask = modes ? ::umask(022) : 0;
+#endif
     QStringList arguments;
     for (const QString &line : fileLines(dir + u"/args"_s)) {
         if (!line.startsWith(u'#')) {
@@ -265,6 +316,12 @@ void TestCore::compose()
         const Composer::Streams streams{QFileInfo::exists(dir + u"/terminal"_s)};
         status = Composer::run(QStringList{u"tavrin-compose"_s} + arguments, folder.path(),
                                outDevice, errDevice, streams);
+    }
+    if (modes) {
+#ifdef Q_OS_UNIX
+        ::umask(umask);
+#endif
+        writeFile(run.filePath(u"modes"_s), modeListing(out));
     }
 
     writeFile(run.filePath(u"status"_s), QByteArray::number(status) + '\n');

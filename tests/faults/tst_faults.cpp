@@ -1,6 +1,7 @@
 #include "../faildevice.h"
 #include "boundedread.h"
 #include "colorrecord.h"
+#include "composer.h"
 #include "pagetext.h"
 #include "pagewriter.h"
 #include "recordio.h"
@@ -18,7 +19,13 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -90,6 +97,67 @@ void writeBatchCsv(const QString &path, int rows, char version)
     }
     writeFile(path, csv);
 }
+
+#ifdef Q_OS_UNIX
+struct ::stat statOf(const QString &path)
+{
+    struct ::stat info = {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+// The composer run in this process on the shipped folder: its status, and what it said on
+// standard error.
+std::pair<int, QByteArray> composeHere(const QStringList &arguments)
+{
+    QByteArray said;
+    QBuffer out;
+    QBuffer err(&said);
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    const int status = Composer::run(
+        QStringList{u"tavrin-compose"_s, u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR)} +
+            arguments,
+        {}, out, err);
+    return {status, said};
+}
+
+// The hidden temporary files and locks of the batch with this process id in folder.
+QStringList temporariesOf(const QString &folder, qint64 pid)
+{
+    return QDir(folder).entryList({u".tavrin-%1-*"_s.arg(pid)}, QDir::Files | QDir::Hidden);
+}
+
+// Waits until the running batch has temporary files in folder.
+bool waitForTemporaries(QProcess &batch, const QString &folder)
+{
+    while (temporariesOf(folder, batch.processId()).size() < 2) {
+        if (batch.state() != QProcess::Running || batch.waitForFinished(1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Stops the process and waits until it has stopped, so that its files stay as they are.
+bool stop(QProcess &process)
+{
+    ::kill(pid_t(process.processId()), SIGSTOP);
+    QFile stat(u"/proc/%1/stat"_s.arg(process.processId()));
+    for (;;) {
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        // The state follows the name in parentheses.
+        const QByteArray fields = stat.readAll();
+        stat.close();
+        if (fields.mid(fields.lastIndexOf(')') + 2, 1) == "T") {
+            return true;
+        }
+        QThread::msleep(1);
+    }
+}
+#endif
 
 QStringList reported(const std::vector<FileError> &errors)
 {
@@ -296,6 +364,148 @@ private slots:
             }
         }
     }
+
+#ifdef Q_OS_UNIX
+    // --output naming a FIFO or a character device writes into it as a shell's redirection
+    // would, never replacing it; a socket is refused, and stays.
+    void outputToDevicesAndPipes()
+    {
+        QTemporaryDir dir;
+        const QString compose = QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose");
+        const QStringList page{u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR),
+                               u"--main-title"_s, u"Jug"_s};
+        QProcess toStdout;
+        toStdout.start(compose, page);
+        QVERIFY(toStdout.waitForFinished(-1) && toStdout.exitCode() == 0);
+        const QByteArray bytes = toStdout.readAllStandardOutput();
+        QVERIFY(bytes.startsWith("<table"));
+
+        // The reader is there before the writer, so neither waits on the other.
+        const QString fifo = dir.filePath(u"fifo"_s);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QFile reader;
+        QVERIFY(reader.open(::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK),
+                            QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QProcess toFifo;
+        toFifo.start(compose, page + QStringList{u"--output"_s, fifo});
+        QVERIFY(toFifo.waitForFinished(-1));
+        QCOMPARE(toFifo.readAllStandardError(), QByteArray());
+        QCOMPARE(toFifo.exitCode(), 0);
+        QCOMPARE(reader.readAll(), bytes);
+        QVERIFY(S_ISFIFO(statOf(fifo).st_mode));
+
+        const QString socketPath = dir.filePath(u"socket"_s);
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(socketPath).constData(),
+                 sizeof address.sun_path);
+        QVERIFY(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        const auto [refused, said] = composeHere({u"--output"_s, socketPath});
+        ::close(sock);
+        QCOMPARE(refused, 1);
+        QCOMPARE(said, "tavrin-compose: cannot write \"" + socketPath.toUtf8() +
+                           "\": not a regular file, a character device or a pipe.\n");
+        QVERIFY(S_ISSOCK(statOf(socketPath).st_mode));
+
+        // Only root makes a device node: one like /dev/null.
+        const QString device = dir.filePath(u"null"_s);
+        if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+            QSKIP("no device node can be made here");
+        }
+        const auto [written, nothing] = composeHere({u"--output"_s, device});
+        QCOMPARE(nothing, QByteArray());
+        QCOMPARE(written, 0);
+        QVERIFY(S_ISCHR(statOf(device).st_mode) && statOf(device).st_rdev == makedev(1, 3));
+    }
+
+    // Each listing keeps its own mode and, where the process may give it (root), its owner;
+    // a new listing gets those of a new file, even where it is written into the file an
+    // earlier listing left when it was replaced. So does a page replaced by --output.
+    void listingsKeepTheirModesAndOwners()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(u"out"_s);
+        QVERIFY(QDir(dir.path()).mkpath(u"out"_s));
+        // One listing kept, then a whole group of new ones, so that the next group's first
+        // listing is written into the file the kept one had.
+        QByteArray csv = "main title\nKept\n";
+        for (int row = 0; row < 500; ++row) {
+            csv += "New " + QByteArray::number(row) + '\n';
+        }
+        writeFile(dir.filePath(u"items.csv"_s), csv);
+        const QString kept = out + u"/Kept.txt"_s;
+        const QString page = dir.filePath(u"page.txt"_s);
+        writeFile(kept, "earlier");
+        writeFile(page, "earlier");
+        QVERIFY(::chmod(QFile::encodeName(kept).constData(), 0640) == 0);
+        QVERIFY(::chmod(QFile::encodeName(page).constData(), 0604) == 0);
+        const bool owners = ::chown(QFile::encodeName(kept).constData(), 1234, 1235) == 0 &&
+                            ::chown(QFile::encodeName(page).constData(), 1236, 1237) == 0;
+
+        const ::mode_t umask = ::umask(022);
+        const auto [batch, batchSaid] =
+            composeHere({u"--batch"_s, dir.filePath(u"items.csv"_s), u"--output-dir"_s, out});
+        const auto [single, singleSaid] = composeHere({u"--output"_s, page});
+        ::umask(umask);
+        QCOMPARE(batchSaid, QByteArray());
+        QCOMPARE(batch, 0);
+        QCOMPARE(single, 0);
+        QCOMPARE(statOf(kept).st_mode & 07777, 0640u);
+        QCOMPARE(statOf(page).st_mode & 07777, 0604u);
+        for (const QString &name : {u"New 0.txt"_s, u"New 499.txt"_s}) {
+            const struct ::stat info = statOf(out + u'/' + name);
+            QCOMPARE(info.st_mode & 07777, 0644u);
+            QCOMPARE(info.st_uid, ::geteuid());
+        }
+        if (!owners) {
+            QSKIP("only root gives files away");
+        }
+        QVERIFY(statOf(kept).st_uid == 1234 && statOf(kept).st_gid == 1235);
+        QVERIFY(statOf(page).st_uid == 1236 && statOf(page).st_gid == 1237);
+    }
+
+    // A batch removes the temporary files a killed batch left in its folder, and not those of a
+    // batch still running there.
+    void staleTemporariesRemoved()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(u"out"_s);
+        QVERIFY(QDir(dir.path()).mkpath(u"out"_s));
+        writeBatchCsv(dir.filePath(u"items.csv"_s), 3000, 'a');
+        const auto start = [&](QProcess &process) {
+            process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"),
+                          {u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR), u"--batch"_s,
+                           dir.filePath(u"items.csv"_s), u"--output-dir"_s, out});
+            QVERIFY(process.waitForStarted());
+        };
+        QProcess running;
+        start(running);
+        QVERIFY(waitForTemporaries(running, out));
+        QVERIFY(stop(running));
+        const QStringList runningFiles = temporariesOf(out, running.processId());
+
+        QProcess killed;
+        start(killed);
+        QVERIFY(waitForTemporaries(killed, out));
+        killed.kill();
+        QVERIFY(killed.waitForFinished(-1));
+        const qint64 killedPid = killed.processId();
+        QVERIFY(!temporariesOf(out, killedPid).isEmpty());
+
+        writeFile(dir.filePath(u"one.csv"_s), "main title\nOne\n");
+        const auto [status, said] =
+            composeHere({u"--batch"_s, dir.filePath(u"one.csv"_s), u"--output-dir"_s, out});
+        QCOMPARE(said, QByteArray());
+        QCOMPARE(status, 0);
+        QCOMPARE(temporariesOf(out, killedPid), QStringList());
+        QCOMPARE(temporariesOf(out, running.processId()), runningFiles);
+
+        ::kill(pid_t(running.processId()), SIGCONT);
+        QVERIFY(running.waitForFinished(-1) && running.exitCode() == 0);
+        QCOMPARE(QDir(out).entryList({u".tavrin-*"_s}, QDir::Files | QDir::Hidden), QStringList());
+    }
+#endif
 
     // Saving goes on past files that fail and reports them together; the others are saved whole.
     void saveoutPastFailingFiles_data()
