@@ -45,7 +45,8 @@ private:
             u"^(\\.tavrin-[0-9]+-[0-9a-f]{8})(?:-[0-9]+|\\.lock)$"_s);
         QMap<QString, QStringList> files;
         const QDir folder(dir);
-        for (const QString &name : folder.entryList({u".tavrin-*"_s}, QDir::Files | QDir::Hidden)) {
+        for (const QString &name :
+             folder.entryList({u".tavrin-*"_s}, QDir::Files | QDir::Hidden | QDir::System)) {
             const QRegularExpressionMatch match = Temporary.match(name);
             if (match.hasMatch() && match.captured(1) != own) {
                 QStringList &ownFiles = files[match.captured(1)];
@@ -279,7 +280,8 @@ private:
 } // namespace
 
 BatchWriteResult writeBatch(const QString &outputDir, const ListingSettings &folder,
-                            const std::vector<BatchRow> &rows, const BatchOptions &options)
+                            const std::vector<BatchRow> &rows, const BatchOptions &options,
+                            const QString &input)
 {
     BatchWriteResult result;
     const QFileInfo dirInfo(outputDir);
@@ -307,7 +309,7 @@ BatchWriteResult writeBatch(const QString &outputDir, const ListingSettings &fol
                 WriteResult::failure(shown, u"a folder or device of that name is in the way"_s);
             return result;
         }
-        if (!options.input.isEmpty() && FileSync::sameFile(paths.back(), options.input)) {
+        if (!input.isEmpty() && FileSync::sameFile(paths.back(), input)) {
             result.failure = WriteResult::failure(
                 shown, u"it is the batch file being read; its rows and other columns would be "
                        "lost. Write the listings to another folder"_s);

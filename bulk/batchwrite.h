@@ -17,8 +17,6 @@ struct BatchOptions
     bool check = false;
     // Called after each file with the number written so far and the number planned.
     std::function<void(qsizetype done, qsizetype total)> progress;
-    // The batch's own file, which no listing may replace, whatever path names it.
-    QString input;
 };
 
 // A file the batch wrote, the line of its row, and what the check found in it (nothing when
@@ -46,6 +44,8 @@ struct BatchWriteResult
 // Before the first file is written it checks that the folder exists, that no planned name is
 // taken there by something other than a file or a link, and that none is the batch's input;
 // then nothing is written at all. It removes the temporary files that a killed batch left in
-// the folder, not those of a batch still running.
+// the folder, not those of a batch still running. input is the batch's own file, which no
+// listing may replace, whatever path names it.
 BatchWriteResult writeBatch(const QString &outputDir, const ListingSettings &folder,
-                            const std::vector<BatchRow> &rows, const BatchOptions &options = {});
+                            const std::vector<BatchRow> &rows, const BatchOptions &options = {},
+                            const QString &input = {});

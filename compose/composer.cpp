@@ -319,7 +319,7 @@ int runBatch(const QString &csvPath, const QString &outputDir, bool check,
 
     Progress progress(err, streams, u"written"_s);
     const BatchWriteResult result =
-        writeBatch(outputDir, folder, parsed.rows, BatchOptions{check, progress.report(), csvPath});
+        writeBatch(outputDir, folder, parsed.rows, BatchOptions{check, progress.report()}, csvPath);
     progress.end();
 
     bool listed = true;
