@@ -426,6 +426,24 @@ private slots:
         QVERIFY(S_ISSOCK(statOf(path).st_mode));
     }
 
+    // A second hard link names the same file: --output is refused when it is the file being
+    // read, as when it is the same name.
+    void outputIsAnInputByAnotherName()
+    {
+        QTemporaryDir dir;
+        const QString input = dir.filePath(u"items.csv"_s);
+        const QString other = dir.filePath(u"other.csv"_s);
+        const QByteArray bytes = "*Action(CC=UTF-8),Title,Description\nAdd,Jug,plain\n";
+        writeFile(input, bytes);
+        QVERIFY(::link(QFile::encodeName(input).constData(),
+                       QFile::encodeName(other).constData()) == 0);
+        for (const QString &option : {u"--fill"_s, u"--description-file"_s}) {
+            const auto [status, said] = composeHere({option, input, u"--output"_s, other});
+            QVERIFY2(status == 2 && said.contains(other.toUtf8() + "\" is the "), said.constData());
+            QCOMPARE(fileBytes(input), bytes);
+        }
+    }
+
     // Each listing keeps its own mode and, where the process may give it (root), its owner;
     // a new listing gets those of a new file, even where it is written into the file an
     // earlier listing left when it was replaced. So does a page replaced by --output.
