@@ -48,16 +48,17 @@ WriteResult replaceFile(const QString &path, const ContentWriter &write)
         result.notOpened = true;
         return result;
     }
+    if (const std::optional<QString> reason = write(file)) {
+        file.cancelWriting();
+        return WriteResult::failure(shown, *reason);
+    }
     // The new file keeps the earlier one's owner where the process may give it (root), and its
-    // permissions, which the save file keeps on its own but for the set-id bits.
+    // permissions, which the save file keeps on its own but for the set-id bits; after the
+    // writing, which would clear those.
     const QFileInfo earlier(path);
     if (const std::optional<FileSync::Attributes> attributes =
             FileSync::attributesOf(earlier.isSymLink() ? earlier.canonicalFilePath() : path)) {
         FileSync::setAttributes(file, *attributes);
-    }
-    if (const std::optional<QString> reason = write(file)) {
-        file.cancelWriting();
-        return WriteResult::failure(shown, *reason);
     }
     if (!file.commit()) {
         return WriteResult::failure(shown, file.errorString());
