@@ -3,6 +3,7 @@
 #include "ansicodec.h"
 #include "batchplan.h"
 #include "csvrecords.h"
+#include "filewrite.h"
 #include "pagetext.h"
 #include "textrules.h"
 
@@ -79,32 +80,109 @@ bool holdsComposedPage(QStringView text)
     return text.sliced(firstBreak + 1).startsWith(comment.first(comment.indexOf(u" v")));
 }
 
+QString decodedField(const BulkFile &file, QByteArrayView body, const CsvField &field)
+{
+    const QByteArray value = csvFieldValue(body, field);
+    if (file.encoding == CsvEncoding::Windows1252) {
+        return AnsiCodec::decode(value);
+    }
+    // Only the file's first bytes can be a byte-order mark; one at the start of a field is text.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(value);
+}
+
+qsizetype bodyOffsetOf(const BulkFile &file)
+{
+    return file.bytes.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+}
+
+// What a row after the header is. Reading the file and filling it take their rows from here
+// alike, so that the rows filled are those the reading found.
+struct BulkRow
+{
+    enum Kind { Note, Action, Item, ComposedPage, Fault } kind = Note;
+    BulkItem item;     // of an Item
+    QString faultText; // of a Fault
+};
+
+BulkRow readBulkRow(const BulkFile &file, QByteArrayView body, const CsvRecord &record)
+{
+    BulkRow row;
+    const QString action = trimBlanks(decodedField(file, body, record.fields[0])).toCaseFolded();
+    // A header copied under the first one would be filled as an item titled "*Title".
+    if (QStringView(action).sliced(action.startsWith(u'*') ? 1 : 0).startsWith(u"action(")) {
+        row.kind = BulkRow::Fault;
+        row.faultText =
+            u"a second header row: its first cell begins with \"*Action(\", as the "
+            "header's on line %1 does; the file must have one header row"_s.arg(file.headerLine);
+        return row;
+    }
+    const auto fieldCount = static_cast<qsizetype>(record.fields.size());
+    if (fieldCount > file.headerSize) {
+        row.kind = BulkRow::Fault;
+        row.faultText = CsvFault::moreFieldsThanHeader(file.headerSize, 0);
+        return row;
+    }
+    // An empty Action cell continues the item above (a variation, a picture); "#" starts a note.
+    if (action.isEmpty() || action.startsWith(u'#')) {
+        return row;
+    }
+    row.kind = BulkRow::Action;
+    const auto text = [&](Column column) {
+        const qsizetype index = file.columns[static_cast<size_t>(column)];
+        return index >= 0 && index < fieldCount
+                   ? decodedField(file, body, record.fields[static_cast<size_t>(index)])
+                   : QString();
+    };
+    BulkItem &item = row.item;
+    item.texts.mainTitle = text(Column::Title);
+    item.texts.subTitle = normalizeLineBreaks(text(Column::Subtitle));
+    item.texts.description = normalizeLineBreaks(text(Column::Description));
+    item.texts.condition = normalizeLineBreaks(text(Column::Condition));
+    item.texts.line = record.line;
+    if (item.texts.description.isEmpty() &&
+        std::find(CreatingActions.begin(), CreatingActions.end(), action) ==
+            CreatingActions.end()) {
+        return row;
+    }
+    if (holdsComposedPage(item.texts.description)) {
+        row.kind = BulkRow::ComposedPage;
+        return row;
+    }
+    row.kind = BulkRow::Item;
+    const qsizetype bodyOffset = bodyOffsetOf(file);
+    const qsizetype column = file.columns[static_cast<size_t>(Column::Description)];
+    if (column < fieldCount) {
+        const CsvField &field = record.fields[static_cast<size_t>(column)];
+        item.descriptionBegin = bodyOffset + field.begin;
+        item.descriptionEnd = bodyOffset + field.end;
+    } else {
+        item.descriptionBegin = item.descriptionEnd = bodyOffset + record.end;
+        item.missingSeparators = column - fieldCount + 1;
+    }
+    return row;
+}
+
 class BulkReader
 {
 public:
     explicit BulkReader(QByteArray bytes)
     {
         m_file.bytes = std::move(bytes);
-        m_bodyOffset = m_file.bytes.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
-        m_body = QByteArrayView(m_file.bytes).sliced(m_bodyOffset);
+        m_body = QByteArrayView(m_file.bytes).sliced(bodyOffsetOf(m_file));
     }
 
     BulkFile run();
 
 private:
-    QString decoded(const CsvField &field) const;
+    std::optional<CsvRecord> findHeader();
     void readHeader(const CsvRecord &header);
     void checkEncoding(bool declared, QStringView how);
-    void readRow(const CsvRecord &record);
+    void readRows();
     void fail(int line, const QString &text) { m_file.error = BatchMessage{line, text}; }
 
     BulkFile m_file;
-    qsizetype m_bodyOffset = 0;
     QByteArrayView m_body;
-    int m_headerLine = 0;
-    bool m_anyAction = false;
-    qsizetype m_headerSize = 0;
-    std::vector<qsizetype> m_columns; // for each of KnownColumns, its index in the header
 };
 
 BulkFile BulkReader::run()
@@ -113,38 +191,48 @@ BulkFile BulkReader::run()
         return std::move(m_file);
     }
     m_file.separator = bulkSeparator(m_body);
-    CsvRecords split = splitCsvRecords(m_body, m_file.separator);
-    if (split.error) {
-        m_file.error = split.error;
+    const std::optional<CsvRecord> header = findHeader();
+    if (m_file.error) {
         return std::move(m_file);
     }
-    const auto header =
-        std::find_if(split.records.begin(), split.records.end(), [&](const CsvRecord &record) {
-            return isHeaderCell(csvFieldValue(m_body, record.fields[0]));
-        });
-    if (header == split.records.end()) {
+    if (!header) {
         fail(0, u"no header row: no row's first cell begins with \"*Action(\", as the header of "
                 "the marketplace's bulk-listing file does"_s);
         return std::move(m_file);
     }
     const QByteArray actionCell = csvFieldValue(m_body, header->fields[0]);
-    const bool bom = m_bodyOffset > 0;
+    const bool bom = m_body.size() < m_file.bytes.size();
     checkEncoding(bom || declaresUtf8(actionCell),
                   bom ? MarkedAsUtf8 : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)");
     if (!m_file.error) {
         readHeader(*header);
     }
-    for (auto row = header + 1; row != split.records.end() && !m_file.error; ++row) {
-        readRow(*row);
+    if (!m_file.error) {
+        readRows();
     }
     if (m_file.error) {
-        m_file.items.clear();
+        m_file.itemCount = 0;
         m_file.warnings.clear();
-    } else if (!m_anyAction) {
-        m_file.warnings.push_back(
-            {m_headerLine, u"the file holds no item rows to fill (no row has an Action)"_s});
     }
     return std::move(m_file);
+}
+
+// The first row whose first cell is the Action column, after the whole file is split: a fault
+// of the splitting anywhere comes before any other.
+std::optional<CsvRecord> BulkReader::findHeader()
+{
+    std::optional<CsvRecord> header;
+    CsvRecordReader reader(m_body, m_file.separator);
+    CsvRecord record;
+    while (reader.next(record)) {
+        if (!header && !reader.error() && isHeaderCell(csvFieldValue(m_body, record.fields[0]))) {
+            header = record;
+            m_file.rowsBegin = reader.position();
+            m_file.rowsLine = reader.line();
+        }
+    }
+    m_file.error = reader.error();
+    return header;
 }
 
 void BulkReader::checkEncoding(bool declared, QStringView how)
@@ -157,24 +245,13 @@ void BulkReader::checkEncoding(bool declared, QStringView how)
     m_file.error = invalidUtf8Fault(m_body, how);
 }
 
-QString BulkReader::decoded(const CsvField &field) const
-{
-    const QByteArray value = csvFieldValue(m_body, field);
-    if (m_file.encoding == CsvEncoding::Windows1252) {
-        return AnsiCodec::decode(value);
-    }
-    // Only the file's first bytes can be a byte-order mark; one at the start of a field is text.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(value);
-}
-
 void BulkReader::readHeader(const CsvRecord &header)
 {
-    m_headerLine = header.line;
-    m_headerSize = static_cast<qsizetype>(header.fields.size());
+    m_file.headerLine = header.line;
+    m_file.headerSize = static_cast<qsizetype>(header.fields.size());
     std::vector<QString> names;
     for (const CsvField &field : header.fields) {
-        QString name = decoded(field);
+        QString name = decodedField(m_file, m_body, field);
         while (name.startsWith(u'*')) {
             name.remove(0, 1);
         }
@@ -185,54 +262,31 @@ void BulkReader::readHeader(const CsvRecord &header)
         fail(header.line, *matched.fault);
         return;
     }
-    m_columns = matched.found;
+    m_file.columns = matched.found;
 }
 
-void BulkReader::readRow(const CsvRecord &record)
+void BulkReader::readRows()
 {
-    const auto fieldCount = static_cast<qsizetype>(record.fields.size());
-    if (fieldCount > m_headerSize) {
-        fail(record.line, CsvFault::moreFieldsThanHeader(m_headerSize, 0));
-        return;
+    bool anyAction = false;
+    CsvRecordReader reader(m_body, m_file.separator, m_file.rowsBegin, m_file.rowsLine);
+    CsvRecord record;
+    while (!m_file.error && reader.next(record)) {
+        const BulkRow row = readBulkRow(m_file, m_body, record);
+        anyAction |= row.kind != BulkRow::Note && row.kind != BulkRow::Fault;
+        if (row.kind == BulkRow::Fault) {
+            fail(record.line, row.faultText);
+        } else if (row.kind == BulkRow::ComposedPage) {
+            m_file.warnings.push_back(
+                {record.line, u"the Description already holds a composed page; left as it is "
+                              "(fill the file that holds the seller's own descriptions)"_s});
+        } else if (row.kind == BulkRow::Item) {
+            ++m_file.itemCount;
+        }
     }
-    const QString action = trimBlanks(decoded(record.fields[0])).toCaseFolded();
-    // An empty Action cell continues the item above (a variation, a picture); "#" starts a note.
-    if (action.isEmpty() || action.startsWith(u'#')) {
-        return;
-    }
-    m_anyAction = true;
-    const auto text = [&](Column column) {
-        const qsizetype index = m_columns[static_cast<size_t>(column)];
-        return index >= 0 && index < fieldCount ? decoded(record.fields[static_cast<size_t>(index)])
-                                                : QString();
-    };
-    BulkItem item;
-    item.texts.mainTitle = text(Column::Title);
-    item.texts.subTitle = normalizeLineBreaks(text(Column::Subtitle));
-    item.texts.description = normalizeLineBreaks(text(Column::Description));
-    item.texts.condition = normalizeLineBreaks(text(Column::Condition));
-    item.texts.line = record.line;
-    if (item.texts.description.isEmpty() &&
-        std::find(CreatingActions.begin(), CreatingActions.end(), action) ==
-            CreatingActions.end()) {
-        return;
-    }
-    if (holdsComposedPage(item.texts.description)) {
+    if (!m_file.error && !anyAction) {
         m_file.warnings.push_back(
-            {record.line, u"the Description already holds a composed page; left as it is (fill "
-                          "the file that holds the seller's own descriptions)"_s});
-        return;
+            {m_file.headerLine, u"the file holds no item rows to fill (no row has an Action)"_s});
     }
-    const qsizetype column = m_columns[static_cast<size_t>(Column::Description)];
-    if (column < fieldCount) {
-        const CsvField &field = record.fields[static_cast<size_t>(column)];
-        item.descriptionBegin = m_bodyOffset + field.begin;
-        item.descriptionEnd = m_bodyOffset + field.end;
-    } else {
-        item.descriptionBegin = item.descriptionEnd = m_bodyOffset + record.end;
-        item.missingSeparators = column - fieldCount + 1;
-    }
-    m_file.items.push_back(std::move(item));
 }
 
 } // namespace
@@ -242,29 +296,104 @@ BulkFile parseBulkFile(QByteArray bytes)
     return BulkReader(std::move(bytes)).run();
 }
 
-FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder,
+void forEachBulkItem(const BulkFile &file, const std::function<bool(const BulkItem &)> &visit)
+{
+    if (!file.ok() || file.itemCount == 0) {
+        return;
+    }
+    const QByteArrayView body = QByteArrayView(file.bytes).sliced(bodyOffsetOf(file));
+    CsvRecordReader reader(body, file.separator, file.rowsBegin, file.rowsLine);
+    CsvRecord record;
+    while (reader.next(record)) {
+        const BulkRow row = readBulkRow(file, body, record);
+        if (row.kind == BulkRow::Item && !visit(row.item)) {
+            return;
+        }
+    }
+}
+
+namespace {
+
+// Gathers the filled file and writes it in large pieces. A piece larger than the device's own
+// buffer goes straight to the file, where a full disk gives the system's reason; a failure met
+// inside that buffer carries none. So a tail is always held back for the last piece, which is
+// then as large as the tail, or the whole file when that is smaller.
+class PieceWriter
+{
+public:
+    explicit PieceWriter(QIODevice &out)
+        : m_out(out)
+    {
+        m_pending.reserve(PieceBytes + TailBytes);
+    }
+
+    bool add(QByteArrayView bytes)
+    {
+        while (!m_error && !bytes.empty()) {
+            const qsizetype room = PieceBytes + TailBytes - m_pending.size();
+            m_pending += bytes.first(std::min(room, bytes.size()));
+            bytes = bytes.sliced(std::min(room, bytes.size()));
+            if (m_pending.size() == PieceBytes + TailBytes) {
+                send(PieceBytes);
+            }
+        }
+        return !m_error;
+    }
+    std::optional<QString> finish()
+    {
+        if (!m_error) {
+            send(m_pending.size());
+        }
+        return m_error;
+    }
+
+private:
+    static constexpr qsizetype PieceBytes = 1024 * 1024;
+    static constexpr qsizetype TailBytes = 64 * 1024;
+
+    void send(qsizetype count)
+    {
+        if (!writeAll(m_out, QByteArrayView(m_pending).first(count))) {
+            m_error = m_out.errorString();
+        }
+        m_pending.remove(0, count);
+    }
+
+    QIODevice &m_out;
+    QByteArray m_pending;
+    std::optional<QString> m_error;
+};
+
+} // namespace
+
+FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder, QIODevice &out,
                         const BatchOptions &options)
 {
     FilledFile filled;
-    filled.listings.reserve(file.items.size());
     const QByteArrayView original = file.bytes;
+    PieceWriter writer(out);
     qsizetype copied = 0;
-    const auto total = static_cast<qsizetype>(file.items.size());
-    for (qsizetype i = 0; i < total; ++i) {
-        const BulkItem &item = file.items[static_cast<size_t>(i)];
+    qsizetype done = 0;
+    forEachBulkItem(file, [&](const BulkItem &item) {
         CheckedPage page = composeListing(listingForRow(folder, item.texts), options.check);
         if (file.encoding == CsvEncoding::Utf8) {
             page.page = AnsiCodec::decode(page.page).toUtf8();
         }
-        filled.bytes += original.sliced(copied, item.descriptionBegin - copied);
-        filled.bytes += QByteArray(item.missingSeparators, file.separator);
-        filled.bytes += quotedCsvField(page.page);
-        copied = item.descriptionEnd;
-        filled.listings.push_back({item.texts.line, std::move(page.findings)});
-        if (options.progress) {
-            options.progress(i + 1, total);
+        if (!writer.add(original.sliced(copied, item.descriptionBegin - copied)) ||
+            !writer.add(QByteArray(item.missingSeparators, file.separator)) ||
+            !writer.add(quotedCsvField(page.page))) {
+            return false;
         }
-    }
-    filled.bytes += original.sliced(copied);
+        copied = item.descriptionEnd;
+        if (!page.findings.empty()) {
+            filled.listings.push_back({item.texts.line, std::move(page.findings)});
+        }
+        if (options.progress) {
+            options.progress(++done, file.itemCount);
+        }
+        return true;
+    });
+    writer.add(original.sliced(copied));
+    filled.writeError = writer.finish();
     return filled;
 }

@@ -7,7 +7,9 @@
 #include "rulecheck.h"
 
 #include <QByteArray>
+#include <QIODevice>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,15 +29,23 @@ struct BulkItem
     qsizetype missingSeparators = 0;
 };
 
-// A bulk-listing file read and understood: either its items, or the first error and no items.
+// A bulk-listing file read and understood: either how to find its items, or the first error.
+// The items are not kept: a large file's rows are taken again one at a time when it is filled.
 struct BulkFile
 {
     QByteArray bytes;
     CsvEncoding encoding = CsvEncoding::Utf8;
     char separator = ',';
-    std::vector<BulkItem> items;
+    qsizetype itemCount = 0;
     std::vector<BatchMessage> warnings;
     std::optional<BatchMessage> error;
+
+    // Where the rows after the header begin, and the header's layout.
+    int headerLine = 0;
+    qsizetype headerSize = 0;
+    qsizetype rowsBegin = 0; // in the text after a byte-order mark
+    int rowsLine = 0;
+    std::vector<qsizetype> columns; // for each known column, its index in the header, or -1
 
     bool ok() const { return !error; }
 };
@@ -44,23 +54,29 @@ struct BulkFile
 // found by name, ignoring letter case, a leading "*", spaces and underscores: "Title" and
 // "Description" (both required), "Subtitle" and "ConditionDescription". An item row is one
 // whose Action cell holds an action; a Description that already holds a composed page is
-// left alone, with a warning.
+// left alone, with a warning. A second header row is an error.
 BulkFile parseBulkFile(QByteArray bytes);
 
-// One item row filled: its line and what the check found in its page.
+// Each item row of a file read without an error, in file order, until visit returns false.
+void forEachBulkItem(const BulkFile &file, const std::function<bool(const BulkItem &)> &visit);
+
+// An item row filled: its line and what the check found in its page.
 struct FilledListing
 {
     int line = 0;
     std::vector<Finding> findings;
 };
 
+// What filling did: the rows whose page the check found something in, in file order, and the
+// device's reason when writing stopped.
 struct FilledFile
 {
-    QByteArray bytes;
     std::vector<FilledListing> listings;
+    std::optional<QString> writeError;
 };
 
-// The file with each item's page, composed from the folder's settings and the row's texts, in
-// the row's Description field: quoted, in the file's own encoding.
-FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder,
+// Writes the file to out with each item's page, composed from the folder's settings and the
+// row's texts, in the row's Description field: quoted, in the file's own encoding. Each page
+// is written as it is composed and then dropped; a failed write stops the filling.
+FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder, QIODevice &out,
                         const BatchOptions &options = {});

@@ -2,83 +2,57 @@
 
 #include "csvtext.h"
 
-namespace {
-
-class RecordSplitter
+// Steps over the line break at m_pos.
+void CsvRecordReader::skipLineBreak()
 {
-public:
-    RecordSplitter(QByteArrayView text, char separator)
-        : m_text(text)
-        , m_separator(separator)
-    {}
-
-    CsvRecords run();
-
-private:
-    bool atLineBreak() const
-    {
-        return m_pos < m_text.size() && (m_text[m_pos] == '\r' || m_text[m_pos] == '\n');
-    }
-    // Steps over the line break at m_pos.
-    void skipLineBreak()
-    {
-        if (m_text[m_pos] == '\r' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '\n') {
-            ++m_pos;
-        }
+    if (m_text[m_pos] == '\r' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '\n') {
         ++m_pos;
-        ++m_line;
     }
-    void quotedField(CsvField &field);
-    void plainField();
-    void fail(int line, const QString &text)
-    {
-        m_result.error = BatchMessage{line, text};
-        m_result.errorFoundOn = m_line;
-    }
-
-    QByteArrayView m_text;
-    char m_separator;
-    qsizetype m_pos = 0;
-    int m_line = 1;
-    CsvRecords m_result;
-};
-
-CsvRecords RecordSplitter::run()
-{
-    while (m_pos < m_text.size()) {
-        CsvRecord record;
-        record.line = m_line;
-        for (;;) {
-            CsvField field;
-            field.begin = m_pos;
-            if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-                quotedField(field);
-            } else {
-                plainField();
-            }
-            if (m_result.error) {
-                record.end = field.begin;
-                m_result.records.push_back(std::move(record));
-                return std::move(m_result);
-            }
-            field.end = m_pos;
-            record.fields.push_back(field);
-            if (m_pos < m_text.size() && m_text[m_pos] == m_separator) {
-                ++m_pos;
-                continue;
-            }
-            break;
-        }
-        record.end = m_pos;
-        if (m_pos < m_text.size()) {
-            skipLineBreak();
-        }
-        m_result.records.push_back(std::move(record));
-    }
-    return std::move(m_result);
+    ++m_pos;
+    ++m_line;
 }
 
-void RecordSplitter::quotedField(CsvField &field)
+void CsvRecordReader::fail(int line, const QString &text)
+{
+    m_error = BatchMessage{line, text};
+    m_errorFoundOn = m_line;
+}
+
+bool CsvRecordReader::next(CsvRecord &record)
+{
+    if (m_error || m_pos >= m_text.size()) {
+        return false;
+    }
+    record.line = m_line;
+    record.fields.clear();
+    for (;;) {
+        CsvField field;
+        field.begin = m_pos;
+        if (m_pos < m_text.size() && m_text[m_pos] == '"') {
+            quotedField(field);
+        } else {
+            plainField();
+        }
+        if (m_error) {
+            record.end = field.begin;
+            return true;
+        }
+        field.end = m_pos;
+        record.fields.push_back(field);
+        if (m_pos < m_text.size() && m_text[m_pos] == m_separator) {
+            ++m_pos;
+            continue;
+        }
+        break;
+    }
+    record.end = m_pos;
+    if (m_pos < m_text.size()) {
+        skipLineBreak();
+    }
+    return true;
+}
+
+void CsvRecordReader::quotedField(CsvField &field)
 {
     const int firstLine = m_line;
     field.quoted = true;
@@ -106,7 +80,7 @@ void RecordSplitter::quotedField(CsvField &field)
     }
 }
 
-void RecordSplitter::plainField()
+void CsvRecordReader::plainField()
 {
     while (m_pos < m_text.size() && m_text[m_pos] != m_separator && !atLineBreak()) {
         if (m_text[m_pos] == '"') {
@@ -117,11 +91,17 @@ void RecordSplitter::plainField()
     }
 }
 
-} // namespace
-
 CsvRecords splitCsvRecords(QByteArrayView text, char separator)
 {
-    return RecordSplitter(text, separator).run();
+    CsvRecordReader reader(text, separator);
+    CsvRecords split;
+    CsvRecord record;
+    while (reader.next(record)) {
+        split.records.push_back(std::move(record));
+    }
+    split.error = reader.error();
+    split.errorFoundOn = reader.errorFoundOn();
+    return split;
 }
 
 QByteArray csvFieldValue(QByteArrayView text, const CsvField &field)

@@ -44,6 +44,46 @@ struct CsvRecords
 // holds no quote. A line break is CR LF, a lone LF or a lone CR.
 CsvRecords splitCsvRecords(QByteArrayView text, char separator);
 
+// The same splitting one record at a time, for a file too large to hold all its records at
+// once.
+class CsvRecordReader
+{
+public:
+    // Reading from a record that begins at that offset, on that line.
+    CsvRecordReader(QByteArrayView text, char separator, qsizetype from = 0, int line = 1)
+        : m_text(text)
+        , m_separator(separator)
+        , m_pos(from)
+        , m_line(line)
+    {}
+
+    // The next record, or false at the end of the text or after a fault. The record a fault
+    // lies in is still given, holding only the fields that ended before it.
+    bool next(CsvRecord &record);
+    const std::optional<BatchMessage> &error() const { return m_error; }
+    int errorFoundOn() const { return m_errorFoundOn; }
+    // Where the next record begins.
+    qsizetype position() const { return m_pos; }
+    int line() const { return m_line; }
+
+private:
+    bool atLineBreak() const
+    {
+        return m_pos < m_text.size() && (m_text[m_pos] == '\r' || m_text[m_pos] == '\n');
+    }
+    void skipLineBreak();
+    void quotedField(CsvField &field);
+    void plainField();
+    void fail(int line, const QString &text);
+
+    QByteArrayView m_text;
+    char m_separator;
+    qsizetype m_pos;
+    int m_line;
+    std::optional<BatchMessage> m_error;
+    int m_errorFoundOn = 0;
+};
+
 // A field's value: without its enclosing quotes, each doubled quote made one.
 QByteArray csvFieldValue(QByteArrayView text, const CsvField &field);
 

@@ -358,10 +358,15 @@ int runFill(const QString &csvPath, const QString &outputPath, bool check,
         return FileFailure;
     }
 
+    // Each page goes to the new file as it is composed: the filled file is never held whole.
     Progress progress(err, streams, u"filled"_s);
-    const FilledFile filled = fillBulkFile(bulk, folder, BatchOptions{check, progress.report()});
+    FilledFile filled;
+    const WriteResult written = writeOutputFile(outputPath, [&](QFileDevice &out) {
+        filled = fillBulkFile(bulk, folder, out, BatchOptions{check, progress.report()});
+        return filled.writeError;
+    });
     progress.end();
-    if (const WriteResult written = writeOutputFile(outputPath, filled.bytes); !written) {
+    if (!written) {
         say(err, u"cannot write \"%1\": %2."_s.arg(written.path, written.error));
         return FileFailure;
     }

@@ -157,6 +157,32 @@ bool stop(QProcess &process)
         QThread::msleep(1);
     }
 }
+
+// Fills a bulk-listing file of that many item rows with the real composer, a limit set for the
+// composer alone, from dir/items.csv to dir/filled.csv; what it said, or why it failed.
+QString fillUnderALimit(const QString &dir, int rows, int resource, rlim_t limit)
+{
+    QByteArray csv = "*Action(SiteID=US|CC=UTF-8),Title,Description\r\n";
+    for (int row = 0; row < rows; ++row) {
+        csv += "Add,Item " + QByteArray::number(row) + ",x\r\n";
+    }
+    writeFile(dir + u"/items.csv"_s, csv);
+    QProcess process;
+    process.setChildProcessModifier([resource, limit] {
+        // Past a file size limit the write fails rather than the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit both{limit, limit};
+        setrlimit(resource, &both);
+    });
+    process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"),
+                  {u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR), u"--fill"_s,
+                   dir + u"/items.csv"_s, u"--output"_s, dir + u"/filled.csv"_s});
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit) {
+        return u"crashed: "_s + QString::fromUtf8(process.readAllStandardError());
+    }
+    const QString said = QString::fromUtf8(process.readAllStandardError());
+    return process.exitCode() == 0 ? said : said + u"status %1"_s.arg(process.exitCode());
+}
 #endif
 
 QStringList reported(const std::vector<FileError> &errors)
@@ -539,6 +565,41 @@ private slots:
         QCOMPARE(temporariesOf(out, runningPid), QStringList());
     }
 #endif
+
+    // Filling a bulk-listing file holds the file and one row's page at a time, never the filled
+    // copy: under a memory limit far below the copy's size the fill still goes through whole.
+    void fillUnderAMemoryLimit()
+    {
+#if !defined(Q_OS_UNIX) || defined(TAVRIN_SANITIZED)
+        QSKIP("needs a memory limit, which a sanitizer's reservations alone exceed");
+#else
+        constexpr rlim_t Limit = 16 * 1024 * 1024;
+        QTemporaryDir dir;
+        const QString filled = dir.filePath(u"filled.csv"_s);
+        QCOMPARE(fillUnderALimit(dir.path(), 17000, RLIMIT_DATA, Limit), QString());
+        QVERIFY(QFileInfo(filled).size() > qint64(3 * Limit));
+        const QByteArray bytes = fileBytes(filled);
+        QVERIFY(bytes.contains("\r\nAdd,Item 16999,\"<table") &&
+                bytes.endsWith("</table>\r\n\"\r\n"));
+#endif
+    }
+
+    // A disk that fills half-way through the filled copy: the system's reason, as a single
+    // write of the whole copy would give it, and the earlier file kept.
+    void fillStoppedByAFullDisk()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("needs a file size limit");
+#else
+        QTemporaryDir dir;
+        const QString filled = dir.filePath(u"filled.csv"_s);
+        writeFile(filled, "earlier\r\n");
+        QCOMPARE(fillUnderALimit(dir.path(), 1000, RLIMIT_FSIZE, 300 * 1024),
+                 u"tavrin-compose: cannot write \"%1\": File too large.\nstatus 1"_s.arg(filled));
+        QCOMPARE(fileBytes(filled), "earlier\r\n");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+#endif
+    }
 
     // Saving goes on past files that fail and reports them together; the others are saved whole.
     void saveoutPastFailingFiles_data()
