@@ -29,6 +29,25 @@ QString headerKey(QStringView name)
     return key.toCaseFolded();
 }
 
+// UTF-16 without a byte-order mark: a header's names are mostly ASCII, each of whose
+// characters has a zero byte on the same side of its pair, and the other side has none. UTF-8
+// and Windows-1252 text holds no zero bytes at all.
+bool looksLikeUtf16(QByteArrayView bytes)
+{
+    constexpr qsizetype Looked = 256;
+    const qsizetype pairs = std::min(bytes.size(), Looked) / 2;
+    if (pairs < 2) {
+        return false;
+    }
+    qsizetype evenZeros = 0;
+    qsizetype oddZeros = 0;
+    for (qsizetype i = 0; i < pairs * 2; i += 2) {
+        evenZeros += bytes[i] == '\0' ? 1 : 0;
+        oddZeros += bytes[i + 1] == '\0' ? 1 : 0;
+    }
+    return (evenZeros == 0 && oddZeros * 2 >= pairs) || (oddZeros == 0 && evenZeros * 2 >= pairs);
+}
+
 } // namespace
 
 CsvFileBytes readCsvFile(const QString &path)
@@ -150,10 +169,13 @@ char headerSeparator(QByteArrayView text)
 
 std::optional<BatchMessage> utf16Refusal(QByteArrayView bytes, QStringView saveAs)
 {
-    if (!bytes.startsWith("\xFF\xFE") && !bytes.startsWith("\xFE\xFF")) {
-        return std::nullopt;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        return BatchMessage{1, u"the file is UTF-16 text; save it as %1"_s.arg(saveAs)};
     }
-    return BatchMessage{1, u"the file is UTF-16 text; save it as %1"_s.arg(saveAs)};
+    if (looksLikeUtf16(bytes)) {
+        return BatchMessage{1, u"the file looks like UTF-16 text; save it as %1"_s.arg(saveAs)};
+    }
+    return std::nullopt;
 }
 
 CsvHeader matchCsvHeader(const std::vector<QString> &names, std::span<const CsvColumn> columns)

@@ -51,8 +51,9 @@ std::optional<BatchMessage> invalidUtf8Fault(QByteArrayView text, QStringView ho
 // one column has none, and then the comma serves. Line breaks before the header are skipped.
 char headerSeparator(QByteArrayView text);
 
-// A file that begins with a UTF-16 byte-order mark, as a spreadsheet's "Unicode text" does, is
-// refused on its first line, the message advising what to save it as; any other file passes.
+// A file that begins with a UTF-16 byte-order mark, as a spreadsheet's "Unicode text" does, or
+// whose first bytes look like UTF-16 without one, is refused on its first line, the message
+// advising what to save it as; any other file passes.
 std::optional<BatchMessage> utf16Refusal(QByteArrayView bytes, QStringView saveAs);
 
 // A column a reader knows: its name as compared (lower case, without spaces and underscores)

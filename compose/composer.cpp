@@ -64,11 +64,15 @@ InputFile readInputFile(const QString &path)
     if (read.status != BoundedStatus::Ok) {
         return {{}, read.error};
     }
+    // The position counts from 1, as a CSV file's faults do on their line.
+    if (const qsizetype bad = firstInvalidUtf8(read.bytes); bad >= 0) {
+        return {{},
+                u"not valid UTF-8 (byte 0x%1 at position %2 of the file)"_s
+                    .arg(QString::number(static_cast<unsigned char>(read.bytes[bad]), 16).toUpper())
+                    .arg(bad + 1)};
+    }
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(read.bytes);
-    if (decoder.hasError()) {
-        return {{}, u"not valid UTF-8"_s};
-    }
     return {normalizeLineBreaks(text), {}};
 }
 
@@ -252,6 +256,17 @@ bool writePageTo(QIODevice &out, const QByteArray &page)
     return writeAll(out, page) && flushed(out);
 }
 
+// The help and the version as well: the bytes wait in a buffer, and a full disk refuses them
+// only when they are flushed.
+int writeToStandardOutput(QIODevice &out, QIODevice &err, const QString &text)
+{
+    if (!writePageTo(out, text.toUtf8())) {
+        say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));
+        return FileFailure;
+    }
+    return Success;
+}
+
 // One line per finding, each behind the prefix; true when there was any.
 bool reportFindings(QIODevice &err, const QString &prefix, const std::vector<Finding> &findings)
 {
@@ -401,11 +416,11 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
     }
     // "--help-all" comes with the help option; there are no toolkit options worth listing.
     if (parser.isSet(help) || parser.isSet(u"help-all"_s)) {
-        return writeAll(out, parser.helpText().toUtf8()) ? Success : FileFailure;
+        return writeToStandardOutput(out, err, parser.helpText());
     }
     if (parser.isSet(version)) {
-        const QString text = ProgramName + u' ' + QStringLiteral(TAVRIN_VERSION_TEXT) + u'\n';
-        return writeAll(out, text.toUtf8()) ? Success : FileFailure;
+        return writeToStandardOutput(
+            out, err, ProgramName + u' ' + QStringLiteral(TAVRIN_VERSION_TEXT) + u'\n');
     }
     if (!parser.positionalArguments().isEmpty()) {
         return badUsage(err,

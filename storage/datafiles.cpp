@@ -31,6 +31,18 @@ QString reasonFor(ReadStatus status, const QFile &file)
     return file.errorString();
 }
 
+// A data file is read from a regular file (or a link to one) only: opening a FIFO waits for a
+// writer that may never come, and a device or a socket is no seller's text. The type is known
+// before anything is opened. A folder is left to the open, whose reason names it.
+std::optional<FileError> notRegularFile(const QString &folder, const QString &name)
+{
+    const QFileInfo info(folder + name);
+    if (info.isFile() || info.isDir()) {
+        return std::nullopt;
+    }
+    return errorFor(folder, name, u"not a regular file"_s);
+}
+
 } // namespace
 
 QString FileError::message() const
@@ -56,6 +68,9 @@ TextFileRead readTextFile(const QString &folder, const QString &name, TextReader
     const QString path = folder + name;
     if (!QFileInfo::exists(path)) {
         return {{}, errorFor(folder, name, u"file not found"_s)};
+    }
+    if (std::optional<FileError> error = notRegularFile(folder, name)) {
+        return {{}, std::move(error)};
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -99,6 +114,9 @@ RecordFileRead readRecordFile(const QString &folder, const QString &name, qsizet
     const QString path = folder + name;
     if (!QFileInfo::exists(path)) {
         return {{}, true, std::nullopt};
+    }
+    if (std::optional<FileError> error = notRegularFile(folder, name)) {
+        return {{}, false, std::move(error)};
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

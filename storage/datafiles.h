@@ -11,8 +11,8 @@
 #include <optional>
 
 // A data file that could not be read or written: which file, in which folder, and why ("file
-// not found", "input past end of file", or the system's reason). Start-up stops at the first;
-// saving collects them all.
+// not found", "input past end of file", "not a regular file", or the system's reason). Start-up
+// stops at the first; saving collects them all.
 struct FileError
 {
     QString fileName;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <array>
 #include <utility>
@@ -31,6 +32,16 @@ std::optional<FileError> startup(Session &session, const QString &programFolder,
     const QString &folder = session.programFolder;
     if (folder.isEmpty()) {
         return FileError{{}, {}, u"The program's folder is not known."_s};
+    }
+    // Said of the folder itself: its first data file "not found" would send the seller looking
+    // for a file rather than for the folder.
+    const QFileInfo where(QDir(folder).absolutePath());
+    if (!where.exists() || !where.isDir()) {
+        return FileError{{},
+                         {},
+                         u"The program folder \"%1\" %2."_s.arg(
+                             QDir::toNativeSeparators(where.filePath()),
+                             where.exists() ? u"is not a folder"_s : u"does not exist"_s)};
     }
 
     session.noReserveFileName = findNoReserveFile(folder);
