@@ -259,13 +259,15 @@ private slots:
 };
 
 // A compose case: "args" one argument a line ("#" starts a comment line, "\#" an argument that
-// begins with "#"), "terminal" when standard error is one, "process" to run the real program;
-// "folder" and "bare" as CaseFolder reads them, "out" for what the output folder holds before
-// the run (a link there may lead into the run's folders by placeholder), "modes" with a line
-// "MODE NAME" (octal) for each file of it whose mode is not 600, as copied. "expect" holds what
-// the run leaves: "status", "stdout" and "stderr" (absent when empty), the output folder under
-// "out", file for file, and where it has "modes" that of every file of the output folder, one
-// "MODE NAME" a line ("link NAME" for a symbolic link), new files made under umask 022.
+// begins with "#"), "terminal" when standard error is one, "process" to run the real program,
+// "stdout-into" naming the file its standard output goes to (with "process": a full disk is
+// "/dev/full"); "folder" and "bare" as CaseFolder reads them, "out" for what the output folder
+// holds before the run (a link there may lead into the run's folders by placeholder), "modes"
+// with a line "MODE NAME" (octal) for each file of it whose mode is not 600, as copied.
+// "expect" holds what the run leaves: "status", "stdout" and "stderr" (absent when empty), the
+// output folder under "out", file for file, and where it has "modes" that of every file of the
+// output folder, one "MODE NAME" a line ("link NAME" for a symbolic link), new files made under
+// umask 022.
 void TestCore::compose()
 {
     QFETCH(QString, dir);
@@ -303,6 +305,9 @@ void TestCore::compose()
     QByteArray stderrBytes;
     if (QFileInfo::exists(dir + u"/process"_s)) {
         QProcess process;
+        if (const QStringList into = fileLines(dir + u"/stdout-into"_s); !into.isEmpty()) {
+            process.setStandardOutputFile(placed(into.first(), places));
+        }
         process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"), arguments);
         QVERIFY(process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit);
         status = process.exitCode();
