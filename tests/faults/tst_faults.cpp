@@ -218,7 +218,7 @@ Composed compose(const QStringList &arguments, const std::function<void(QProcess
     if (feed) {
         feed(process);
     }
-    result.ended = process.waitForFinished(20000);
+    result.ended = process.waitForFinished(10000);
     if (!result.ended) {
         process.kill();
         process.waitForFinished(-1);
