@@ -42,6 +42,15 @@ WriteResult replaceFile(const QString &path, QByteArrayView bytes)
 WriteResult replaceFile(const QString &path, const ContentWriter &write)
 {
     const QString shown = QDir::toNativeSeparators(path);
+    // Replacing would put a regular file in the place of a device or a pipe that a link leads
+    // to (as root, even of /dev/null); a folder is left to the save file, whose reason names it.
+    if (const FileSync::Kind kind = FileSync::kindOf(path); kind != FileSync::Kind::Missing &&
+                                                            kind != FileSync::Kind::File &&
+                                                            kind != FileSync::Kind::Folder) {
+        WriteResult result = WriteResult::failure(shown, u"not a regular file"_s);
+        result.notOpened = true;
+        return result;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         WriteResult result = WriteResult::failure(shown, file.errorString());

@@ -432,6 +432,14 @@ private slots:
         QCOMPARE(said, QByteArray());
         QCOMPARE(status, 0);
         QVERIFY(S_ISCHR(statOf(device).st_mode) && statOf(device).st_rdev == makedev(1, 3));
+
+        // A file that is replaced whole, such as a data file, is never put in a device's place,
+        // even through a link.
+        const QString link = dir.filePath(u"ebayid.dat"_s);
+        QVERIFY(QFile::link(device, link));
+        const WriteResult replaced = replaceFile(link, QByteArrayView("id\r\n"));
+        QCOMPARE(replaced.error, u"not a regular file"_s);
+        QVERIFY(S_ISCHR(statOf(device).st_mode) && S_ISLNK(statOf(link).st_mode));
     }
 
     // Anything else that is not a regular file, such as a socket, is refused and stays.
