@@ -91,6 +91,36 @@ void writeBatchCsv(const QString &path, int rows, char version)
     writeFile(path, csv);
 }
 
+#if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
+// The composer's check of a page with the given description, run under a limit of its address
+// space (the sanitizers reserve far more than any limit here, so their builds skip this).
+struct LimitedRun
+{
+    int status = -1;
+    QProcess::ExitStatus exit = QProcess::CrashExit;
+    QByteArray err;
+};
+
+LimitedRun checkUnderLimit(const QByteArray &description, rlim_t bytes)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(u"description.txt"_s), description);
+    QProcess process;
+    process.setChildProcessModifier([bytes] {
+        const rlimit limit{bytes, bytes};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"),
+                  {u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR), u"--check"_s,
+                   u"--description-file"_s, dir.filePath(u"description.txt"_s), u"--output"_s,
+                   dir.filePath(u"page.txt"_s)});
+    if (!process.waitForFinished(-1)) {
+        return {};
+    }
+    return {process.exitCode(), process.exitStatus(), process.readAllStandardError()};
+}
+#endif
+
 QStringList reported(const std::vector<FileError> &errors)
 {
     QStringList names;
@@ -295,6 +325,38 @@ private slots:
                     qPrintable(u"%1 after run %2, seed %3"_s.arg(it.key()).arg(run).arg(seed)));
             }
         }
+    }
+
+    // A page of many tags is checked where memory for a large stack cannot be had: the check
+    // needs none, and a page with a script is never passed for want of one.
+    void checkWithoutRoomForAStack()
+    {
+#if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
+        const LimitedRun run =
+            checkUnderLimit("<script>x</script>" + QByteArray("<br>").repeated(120000), 150 << 20);
+        QCOMPARE(run.exit, QProcess::NormalExit);
+        QCOMPARE(run.err, "Description: <script> element: <script>\n");
+        QCOMPARE(run.status, 3);
+#else
+        QSKIP("needs a limit of the address space, which a sanitizer build does not keep to");
+#endif
+    }
+
+    // A check that runs out of memory says so and fails; it never crashes, inside the parser
+    // or out of it.
+    void checkOutOfMemory()
+    {
+#if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
+        // About 60 bytes of the parser's for each byte of a page of list items.
+        const LimitedRun run = checkUnderLimit("<script>x</script><ul>" +
+                                                   QByteArray("<li>x").repeated(1000000) + "</ul>",
+                                               250000 << 10);
+        QCOMPARE(run.exit, QProcess::NormalExit);
+        QCOMPARE(run.err, "tavrin-compose: out of memory.\n");
+        QCOMPARE(run.status, 1);
+#else
+        QSKIP("needs a limit of the address space, which a sanitizer build does not keep to");
+#endif
     }
 
     // Saving goes on past files that fail and reports them together; the others are saved whole.
