@@ -331,7 +331,7 @@ private:
     // three of one name and the same attributes (written the same way here).
     std::vector<std::pair<int, size_t>> m_reopenable;
     std::unordered_map<size_t, int> m_reopenableCount; // by name and attributes
-    qint64 m_work = 0;                                 // the elements open at each tag, summed
+    qint64 m_work = 0; // the elements open at each tag, summed, and those reopened
     NestingBound m_bound;
 };
 
@@ -556,8 +556,18 @@ void Scan::keepReopenable(const Open &open)
     }
 }
 
+// The parser builds each element it reopens anew, attributes and all: that costs it far more
+// than a look through the open elements, and a page can have it reopen the same ones at every
+// piece of text.
+constexpr qint64 ReopeningWork = 100;
+
 bool Scan::reopen(qsizetype at)
 {
+    m_work += qint64(m_reopenable.size()) * ReopeningWork;
+    if (m_work > MaxNestingWork) {
+        m_bound.tooDeepAt = at;
+        return false;
+    }
     std::vector<std::pair<int, size_t>> elements;
     elements.swap(m_reopenable);
     m_reopenableCount.clear();

@@ -10,7 +10,8 @@ inline constexpr int MaxOpenElements = 2000;
 // The elements open at each tag, summed over the page: the parser looks through those open
 // for most tags, so a page of many tags in deep nesting, each under the limit above, costs it
 // this much. A real listing of 100,000 tags stays under it as long as 200 elements are open
-// on average.
+// on average. Each formatting element the parser reopens (one left open in a paragraph, at the
+// next text) counts a hundred times.
 inline constexpr qint64 MaxNestingWork = 20'000'000;
 
 // More differently named attributes in one tag than any real listing writes. The parser
