@@ -44,7 +44,7 @@ enum Flag : unsigned {
     ClosedInScope = 1u << 11, // its end tag closes it through the default scope
     Breakout = 1u << 12,      // leaves SVG or MathML content
     Heading = 1u << 13,
-    Ignored = 1u << 14, // html, head, body, frameset: never a new element
+    Ignored = 1u << 14, // html, head, body: never a new element
     Formatting = 1u << 15,
     Marker = 1u << 16,       // ends the formatting elements' reach, as a table cell does
     Reconstructs = 1u << 17, // a special start tag that first reopens formatting elements
@@ -76,7 +76,7 @@ constexpr Known KnownTags[] = {
     {"html", Ignored | Special | Scope | TableEnd | Structure},
     {"head", Ignored | Special},
     {"body", Ignored | Special},
-    {"frameset", Ignored | Special},
+    {"frameset", Special},
     {"area", Void | Special | Reconstructs},
     {"base", Void | Special},
     {"basefont", Void | Special},
