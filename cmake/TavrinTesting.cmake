@@ -17,8 +17,6 @@ function(tavrin_add_test)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set(env "LANG=C.UTF-8;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu")
     if(TAVRIN_SANITIZE)
-        # A test that limits a process's memory cannot run under a sanitizer's reservations.
-        target_compile_definitions(${T_NAME} PRIVATE TAVRIN_SANITIZED)
         # No leak is suppressed: a leak anywhere, Qt's included, fails the test with its report.
         list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
                         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <new>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -48,9 +49,17 @@ int main(int argc, char *argv[])
     if (!out.open(stdout, QIODevice::WriteOnly) || !err.open(stderr, QIODevice::WriteOnly)) {
         return Composer::FileFailure;
     }
-    const int status =
-        Composer::run(QCoreApplication::arguments(), QCoreApplication::applicationDirPath(), out,
-                      err, Composer::Streams{standardErrorIsTerminal()});
+    // Memory that cannot be had (under a limit, for a huge page's check) ends the run with a
+    // message, never with an abort; what was written before stands.
+    int status = Composer::FileFailure;
+    try {
+        status =
+            Composer::run(QCoreApplication::arguments(), QCoreApplication::applicationDirPath(),
+                          out, err, Composer::Streams{standardErrorIsTerminal()});
+    } catch (const std::bad_alloc &) {
+        out.flush();
+        err.write("tavrin-compose: out of memory.\n");
+    }
     err.flush();
     return status;
 }

@@ -1,16 +1,19 @@
 #include "rulecheck.h"
 
 #include "ansicodec.h"
+#include "nesting.h"
 #include "pagewriter.h"
 #include "sectionedpage.h"
-
-#include <QThread>
 
 #include <gumbo.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <new>
 #include <set>
 #include <tuple>
 
@@ -21,12 +24,91 @@ namespace {
 // Findings show at most this many characters of markup.
 constexpr qsizetype MaxShownMarkup = 160;
 
-// The parser recurses once per level of nesting and overflows an 8 MiB stack near 250,000
-// levels. Each "<" opens at most a few levels, so a page with many of them is parsed on a
-// thread whose stack is sized from their count.
-constexpr qsizetype DirectParseOpenings = 10000;
-constexpr qsizetype StackBytesPerOpening = 1024;
-constexpr qsizetype StackBaseBytes = 16 * 1024 * 1024;
+// What the parser may take, in all, for a page: about twice what it takes for the pages it
+// needs the most for (a page of nothing but unclosed links or list items, about 60 bytes a
+// byte). Past it the parse is given up, as for too deep a nesting: only a page that makes the
+// parser rebuild its elements over and over again gets there.
+constexpr size_t ParseBytesPerPageByte = 128;
+constexpr size_t ParseBaseBytes = 16 * 1024 * 1024;
+
+// The memory of one parse. The parser does not check what malloc returns, and its own freeing
+// of a page recurses once per level of nesting; so every block it takes is kept in a list, a
+// failed allocation ends the parse (by a jump out of the parser, which keeps no state of its
+// own), and the blocks are freed from the list, whatever the parser built.
+class ParseMemory
+{
+public:
+    enum class Outcome { Parsed, OverBudget, OutOfMemory };
+
+    explicit ParseMemory(size_t budget)
+        : m_budget(budget)
+    {}
+    ~ParseMemory()
+    {
+        for (Block *b = m_head.next; b != &m_head;) {
+            Block *next = b->next;
+            std::free(b);
+            b = next;
+        }
+    }
+    ParseMemory(const ParseMemory &) = delete;
+    ParseMemory &operator=(const ParseMemory &) = delete;
+
+    // The parsed page, owned by this object; null when the parse was given up.
+    GumboOutput *parse(GumboOptions options, const char *data, size_t length)
+    {
+        options.allocator = &ParseMemory::allocate;
+        options.deallocator = &ParseMemory::deallocate;
+        options.userdata = this;
+        if (setjmp(m_escape) != 0) {
+            return nullptr;
+        }
+        return gumbo_parse_with_options(&options, data, length);
+    }
+    Outcome outcome() const { return m_outcome; }
+
+private:
+    struct alignas(std::max_align_t) Block
+    {
+        Block *prev;
+        Block *next;
+    };
+
+    static void *allocate(void *userdata, size_t size)
+    {
+        auto *self = static_cast<ParseMemory *>(userdata);
+        if (size > self->m_budget - self->m_taken) {
+            self->m_outcome = Outcome::OverBudget;
+            std::longjmp(self->m_escape, 1);
+        }
+        self->m_taken += size;
+        auto *block = static_cast<Block *>(std::malloc(sizeof(Block) + size));
+        if (!block) {
+            self->m_outcome = Outcome::OutOfMemory;
+            std::longjmp(self->m_escape, 1);
+        }
+        block->prev = &self->m_head;
+        block->next = self->m_head.next;
+        self->m_head.next->prev = block;
+        self->m_head.next = block;
+        return block + 1;
+    }
+    static void deallocate(void *, void *data)
+    {
+        if (data) {
+            Block *block = static_cast<Block *>(data) - 1;
+            block->prev->next = block->next;
+            block->next->prev = block->prev;
+            std::free(block);
+        }
+    }
+
+    Block m_head{&m_head, &m_head};
+    size_t m_budget;
+    size_t m_taken = 0;
+    Outcome m_outcome = Outcome::Parsed;
+    std::jmp_buf m_escape;
+};
 
 enum class UrlList { One, SpaceSeparated, SourceSet };
 
@@ -99,11 +181,10 @@ bool tagNameEndsAt(QByteArrayView text, qsizetype length)
            (isHtmlSpace(text[length]) || text[length] == '/' || text[length] == '>');
 }
 
-// What decides how a page is parsed: how many tags it may open, and whether it holds markup
-// that the parser's edition of the standard reads otherwise than today's browsers.
+// What decides how a page is parsed: whether it holds markup that the parser's edition of the
+// standard reads otherwise than today's browsers.
 struct PageTraits
 {
-    qsizetype openings = 0;
     bool noscript = false;
     qsizetype firstForeign = -1; // where the first <svg or <math stands
 };
@@ -118,7 +199,6 @@ PageTraits traitsOf(QByteArrayView page)
     const char *const end = begin + page.size();
     for (const char *p = begin;
          (p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)))) != nullptr; ++p) {
-        ++traits.openings;
         const QByteArrayView name(p + 1, end - p - 1);
         if (name.isEmpty()) {
             continue;
@@ -344,8 +424,10 @@ public:
     Scanner(QByteArrayView page, const std::vector<SectionSpan> &sections);
 
     // Parses the bytes from begin to end of one reading of the page (the page itself or a
-    // rewriting of the same length) and adds what it finds.
-    void scan(QByteArrayView reading, qsizetype begin, qsizetype end);
+    // rewriting of the same length) and adds what it finds; or, when they are nested too
+    // deeply to parse, adds that and returns false. Throws std::bad_alloc when the memory for
+    // the parse cannot be had.
+    bool scan(QByteArrayView reading, qsizetype begin, qsizetype end);
     // The sections whose first tag the last scan of the whole page did not read as a tag.
     std::vector<qsizetype> swallowedSections() const;
     std::vector<MarkupFinding> findings();
@@ -355,6 +437,7 @@ private:
     void attribute(const GumboElement &element, const GumboAttribute &attribute);
     void styleText(const GumboNode *node);
     void markSynced(qsizetype offset);
+    void refuse(qsizetype offset, FindingKind kind);
 
     qsizetype offsetOf(const char *p) const
     {
@@ -427,12 +510,31 @@ std::vector<MarkupFinding> Scanner::findings()
     return std::move(m_findings);
 }
 
-void Scanner::scan(QByteArrayView reading, qsizetype begin, qsizetype end)
+// A finding at the tag where the parse was refused: the tag as written, up to its ">".
+void Scanner::refuse(qsizetype offset, FindingKind kind)
+{
+    const qsizetype close = m_page.indexOf('>', offset);
+    const qsizetype end = close < 0 ? m_page.size() : close + 1;
+    const QByteArrayView tag = m_page.sliced(offset, std::min(end - offset, MaxShownMarkup * 4));
+    add(offset, kind, QString(), shortened(oneLine(tag), MaxShownMarkup));
+}
+
+bool Scanner::scan(QByteArrayView reading, qsizetype begin, qsizetype end)
 {
     m_reading = reading;
     m_tracking = begin == 0 && end == reading.size();
     if (m_tracking) {
         m_synced.assign(m_sections.size(), false);
+    }
+    const QByteArrayView text = reading.sliced(begin, end - begin);
+    const NestingBound bound = boundNesting(text);
+    if (bound.crowdedAt >= 0) {
+        refuse(begin + bound.crowdedAt, FindingKind::TooManyAttributes);
+        return false;
+    }
+    if (bound.tooDeepAt >= 0) {
+        refuse(begin + bound.tooDeepAt, FindingKind::NestedTooDeeply);
+        return false;
     }
     // The parser reads UTF-8 and the page is Windows-1252. That is safe here: an ASCII byte
     // always reads as itself, whatever stands around it, and all markup and every name and
@@ -440,8 +542,15 @@ void Scanner::scan(QByteArrayView reading, qsizetype begin, qsizetype end)
     // positions stay byte offsets into the page.
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0; // parse errors are the browser's business, not this report's
-    GumboOutput *output =
-        gumbo_parse_with_options(&options, reading.data() + begin, size_t(end - begin));
+    ParseMemory memory(ParseBaseBytes + size_t(text.size()) * ParseBytesPerPageByte);
+    const GumboOutput *output = memory.parse(options, text.data(), size_t(text.size()));
+    if (!output) {
+        if (memory.outcome() == ParseMemory::Outcome::OutOfMemory) {
+            throw std::bad_alloc();
+        }
+        refuse(begin + std::max<qsizetype>(bound.deepestAt, 0), FindingKind::NestedTooDeeply);
+        return false;
+    }
 
     std::vector<const GumboNode *> stack{output->document};
     while (!stack.empty()) {
@@ -473,7 +582,7 @@ void Scanner::scan(QByteArrayView reading, qsizetype begin, qsizetype end)
             }
         }
     }
-    gumbo_destroy_output(&options, output);
+    return true;
 }
 
 void Scanner::element(const GumboNode *node)
@@ -614,6 +723,10 @@ QString kindText(const Finding &f)
         return u"meta refresh"_s;
     case FindingKind::PlainHttp:
         return u"plain http:// in \"%1\""_s.arg(f.detail);
+    case FindingKind::NestedTooDeeply:
+        return u"nested too deeply to check"_s;
+    case FindingKind::TooManyAttributes:
+        return u"too many attributes to check"_s;
     case FindingKind::PageTooLong:
         return u"the page is %1 characters long, more than the %2 the marketplace accepts"_s.arg(
             f.detail, QString::number(MarketplaceMaxPageLength));
@@ -627,35 +740,26 @@ std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page,
                                               const std::vector<SectionSpan> &sections)
 {
     const PageTraits traits = traitsOf(page);
-    const auto check = [&] {
-        Scanner scanner(page, sections);
-        QByteArray browser;
-        std::vector<QByteArrayView> readings{page};
-        if (traits.noscript || traits.firstForeign >= 0) {
-            browser = browserReading(page, traits);
-            readings.push_back(browser);
-        }
-        // A section that the markup before it swallowed is read on its own as well. That is
-        // not how a browser shows the page, but what it shows there depends on text in other
-        // sections, and once that text is fixed the section's own markup is live again.
-        for (QByteArrayView reading : readings) {
-            scanner.scan(reading, 0, reading.size());
-            for (qsizetype k : scanner.swallowedSections()) {
-                scanner.scan(reading, sections[size_t(k)].begin, sections[size_t(k)].end);
-            }
-        }
-        return scanner.findings();
-    };
-    if (traits.openings <= DirectParseOpenings) {
-        return check();
+    Scanner scanner(page, sections);
+    QByteArray browser;
+    std::vector<QByteArrayView> readings{page};
+    if (traits.noscript || traits.firstForeign >= 0) {
+        browser = browserReading(page, traits);
+        readings.push_back(browser);
     }
-    std::vector<MarkupFinding> findings;
-    std::unique_ptr<QThread> thread(QThread::create([&] { findings = check(); }));
-    const qint64 stack = StackBaseBytes + qint64(traits.openings) * StackBytesPerOpening;
-    thread->setStackSize(static_cast<uint>(std::min<qint64>(stack, 0xF0000000)));
-    thread->start();
-    thread->wait();
-    return findings;
+    // A section that the markup before it swallowed is read on its own as well. That is not
+    // how a browser shows the page, but what it shows there depends on text in other
+    // sections, and once that text is fixed the section's own markup is live again. A page
+    // nested too deeply to parse is not parsed any further.
+    for (QByteArrayView reading : readings) {
+        if (!scanner.scan(reading, 0, reading.size())) {
+            break;
+        }
+        for (qsizetype k : scanner.swallowedSections()) {
+            scanner.scan(reading, sections[size_t(k)].begin, sections[size_t(k)].end);
+        }
+    }
+    return scanner.findings();
 }
 
 CheckedPage composeChecked(const ListingSettings &settings)

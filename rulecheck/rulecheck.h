@@ -17,6 +17,10 @@ enum class FindingKind {
     MetaRefresh,   // <meta http-equiv="refresh">
     PlainHttp,     // a resource or link over plain http://
     PageTooLong,   // more than MarketplaceMaxPageLength characters
+    // Not checked: more elements open at once, or open over more tags, than any real listing
+    // holds (and the parse would take long). The page or section is not parsed at all.
+    NestedTooDeeply,
+    TooManyAttributes, // not checked: a tag with more attribute names than any real listing's
 };
 
 // The longest description the marketplace takes, in characters of the page as written.
@@ -43,6 +47,10 @@ struct MarkupFinding
 // either reading makes live is listed. With the page's sections given, a section whose first
 // tag the page's markup before it has swallowed (into a comment, raw text, an attribute value)
 // is also checked on its own, so one section never hides another's findings.
+//
+// A page (or section) nested too deeply to parse in good time is not parsed: it gets one
+// NestedTooDeeply (or TooManyAttributes) finding, at the tag where the nesting passes the
+// limit. Throws std::bad_alloc when the memory for the parse cannot be had.
 std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page,
                                               const std::vector<SectionSpan> &sections = {});
 

@@ -185,6 +185,36 @@ QString fillUnderALimit(const QString &dir, int rows, int resource, rlim_t limit
 }
 #endif
 
+#if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
+// The composer's check of a page with the given description, run under a limit of its address
+// space (the sanitizers reserve far more than any limit here, so their builds skip this).
+struct LimitedRun
+{
+    int status = -1;
+    QProcess::ExitStatus exit = QProcess::CrashExit;
+    QByteArray err;
+};
+
+LimitedRun checkUnderLimit(const QByteArray &description, rlim_t bytes)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(u"description.txt"_s), description);
+    QProcess process;
+    process.setChildProcessModifier([bytes] {
+        const rlimit limit{bytes, bytes};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"),
+                  {u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR), u"--check"_s,
+                   u"--description-file"_s, dir.filePath(u"description.txt"_s), u"--output"_s,
+                   dir.filePath(u"page.txt"_s)});
+    if (!process.waitForFinished(-1)) {
+        return {};
+    }
+    return {process.exitCode(), process.exitStatus(), process.readAllStandardError()};
+}
+#endif
+
 QStringList reported(const std::vector<FileError> &errors)
 {
     QStringList names;
@@ -606,6 +636,42 @@ private slots:
                  u"tavrin-compose: cannot write \"%1\": File too large.\nstatus 1"_s.arg(filled));
         QCOMPARE(fileBytes(filled), "earlier\r\n");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+#endif
+    }
+
+    // A page of many tags is checked where memory for a large stack cannot be had: the check
+    // needs none, and a page with a script is never passed for want of one.
+    void checkWithoutRoomForAStack()
+    {
+#if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
+        const LimitedRun run =
+            checkUnderLimit("<script>x</script>" + QByteArray("<br>").repeated(120000), 150 << 20);
+        QCOMPARE(run.exit, QProcess::NormalExit);
+        QCOMPARE(run.err, "Description: <script> element: <script>\n");
+        QCOMPARE(run.status, 3);
+#else
+        QSKIP("needs a limit of the address space, which a sanitizer build does not keep to");
+#endif
+    }
+
+    // A check that runs out of memory says so and fails; it never crashes, inside the parser
+    // or out of it.
+    void checkOutOfMemory()
+    {
+#if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
+        // A page of tags of 100 attributes each: the parser takes some 50 bytes for each of its
+        // bytes, far more than the page itself takes.
+        QByteArray tag = "<p";
+        for (int k = 0; k < 100; ++k) {
+            tag += " a" + QByteArray::number(k) + "=1";
+        }
+        const LimitedRun run =
+            checkUnderLimit("<script>x</script>" + (tag + '>').repeated(15000), 250000 << 10);
+        QCOMPARE(run.exit, QProcess::NormalExit);
+        QCOMPARE(run.err, "tavrin-compose: out of memory.\n");
+        QCOMPARE(run.status, 1);
+#else
+        QSKIP("needs a limit of the address space, which a sanitizer build does not keep to");
 #endif
     }
 
