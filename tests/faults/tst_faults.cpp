@@ -158,15 +158,10 @@ bool stop(QProcess &process)
     }
 }
 
-// Fills a bulk-listing file of that many item rows with the real composer, a limit set for the
-// composer alone, from dir/items.csv to dir/filled.csv; what it said, or why it failed.
-QString fillUnderALimit(const QString &dir, int rows, int resource, rlim_t limit)
+// The real composer on the shipped folder under a limit set for it alone: what it said on
+// standard error, then "status N" unless it ended with 0; or "crashed: " and what it said.
+QString composeUnderALimit(const QStringList &arguments, int resource, rlim_t limit)
 {
-    QByteArray csv = "*Action(SiteID=US|CC=UTF-8),Title,Description\r\n";
-    for (int row = 0; row < rows; ++row) {
-        csv += "Add,Item " + QByteArray::number(row) + ",x\r\n";
-    }
-    writeFile(dir + u"/items.csv"_s, csv);
     QProcess process;
     process.setChildProcessModifier([resource, limit] {
         // Past a file size limit the write fails rather than the process.
@@ -175,43 +170,32 @@ QString fillUnderALimit(const QString &dir, int rows, int resource, rlim_t limit
         setrlimit(resource, &both);
     });
     process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"),
-                  {u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR), u"--fill"_s,
-                   dir + u"/items.csv"_s, u"--output"_s, dir + u"/filled.csv"_s});
+                  QStringList{u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR)} + arguments);
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit) {
         return u"crashed: "_s + QString::fromUtf8(process.readAllStandardError());
     }
     const QString said = QString::fromUtf8(process.readAllStandardError());
     return process.exitCode() == 0 ? said : said + u"status %1"_s.arg(process.exitCode());
 }
-#endif
 
-#if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
-// The composer's check of a page with the given description, run under a limit of its address
-// space (the sanitizers reserve far more than any limit here, so their builds skip this).
-struct LimitedRun
+// A bulk-listing file of that many item rows at dir/items.csv, and the arguments that fill it
+// into dir/filled.csv.
+QStringList fillOfRows(const QString &dir, int rows)
 {
-    int status = -1;
-    QProcess::ExitStatus exit = QProcess::CrashExit;
-    QByteArray err;
-};
-
-LimitedRun checkUnderLimit(const QByteArray &description, rlim_t bytes)
-{
-    QTemporaryDir dir;
-    writeFile(dir.filePath(u"description.txt"_s), description);
-    QProcess process;
-    process.setChildProcessModifier([bytes] {
-        const rlimit limit{bytes, bytes};
-        setrlimit(RLIMIT_AS, &limit);
-    });
-    process.start(QStringLiteral(TAVRIN_BIN_DIR "/tavrin-compose"),
-                  {u"--folder"_s, QStringLiteral(TAVRIN_DEFAULTS_DIR), u"--check"_s,
-                   u"--description-file"_s, dir.filePath(u"description.txt"_s), u"--output"_s,
-                   dir.filePath(u"page.txt"_s)});
-    if (!process.waitForFinished(-1)) {
-        return {};
+    QByteArray csv = "*Action(SiteID=US|CC=UTF-8),Title,Description\r\n";
+    for (int row = 0; row < rows; ++row) {
+        csv += "Add,Item " + QByteArray::number(row) + ",x\r\n";
     }
-    return {process.exitCode(), process.exitStatus(), process.readAllStandardError()};
+    writeFile(dir + u"/items.csv"_s, csv);
+    return {u"--fill"_s, dir + u"/items.csv"_s, u"--output"_s, dir + u"/filled.csv"_s};
+}
+
+// The arguments that check the page of this description, written to a file in dir.
+QStringList checkOf(const QString &dir, const QByteArray &description)
+{
+    writeFile(dir + u"/description.txt"_s, description);
+    return {u"--check"_s, u"--description-file"_s, dir + u"/description.txt"_s, u"--output"_s,
+            dir + u"/page.txt"_s};
 }
 #endif
 
@@ -614,7 +598,7 @@ private slots:
         constexpr rlim_t Limit = 16 * 1024 * 1024;
         QTemporaryDir dir;
         const QString filled = dir.filePath(u"filled.csv"_s);
-        QCOMPARE(fillUnderALimit(dir.path(), 17000, RLIMIT_DATA, Limit), QString());
+        QCOMPARE(composeUnderALimit(fillOfRows(dir.path(), 17000), RLIMIT_DATA, Limit), QString());
         QVERIFY(QFileInfo(filled).size() > qint64(3 * Limit));
         const QByteArray bytes = fileBytes(filled);
         QVERIFY(bytes.contains("\r\nAdd,Item 16999,\"<table") &&
@@ -632,10 +616,31 @@ private slots:
         QTemporaryDir dir;
         const QString filled = dir.filePath(u"filled.csv"_s);
         writeFile(filled, "earlier\r\n");
-        QCOMPARE(fillUnderALimit(dir.path(), 1000, RLIMIT_FSIZE, 300 * 1024),
+        QCOMPARE(composeUnderALimit(fillOfRows(dir.path(), 1000), RLIMIT_FSIZE, 300 * 1024),
                  u"tavrin-compose: cannot write \"%1\": File too large.\nstatus 1"_s.arg(filled));
         QCOMPARE(fileBytes(filled), "earlier\r\n");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+#endif
+    }
+
+    // A batch stopped by a full disk at its second listing: the first is in place, complete;
+    // the second and those after it are not written, and no temporary file is left.
+    void batchStoppedByAFullDisk()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("needs a file size limit");
+#else
+        QTemporaryDir dir;
+        const QString out = dir.filePath(u"out"_s);
+        QVERIFY(QDir(dir.path()).mkpath(u"out"_s));
+        writeFile(dir.filePath(u"items.csv"_s), "main title,description\nJug,plain\nVase," +
+                                                    QByteArray(400 * 1024, 'v') + "\nBowl,round\n");
+        QCOMPARE(
+            composeUnderALimit({u"--batch"_s, dir.filePath(u"items.csv"_s), u"--output-dir"_s, out},
+                               RLIMIT_FSIZE, 300 * 1024),
+            u"tavrin-compose: cannot write \"%1/Vase.txt\": File too large.\nstatus 1"_s.arg(out));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{u"Jug.txt"_s});
+        QVERIFY(fileBytes(out + u"/Jug.txt"_s).contains("plain"));
 #endif
     }
 
@@ -644,11 +649,10 @@ private slots:
     void checkWithoutRoomForAStack()
     {
 #if defined(Q_OS_UNIX) && !defined(TAVRIN_SANITIZED)
-        const LimitedRun run =
-            checkUnderLimit("<script>x</script>" + QByteArray("<br>").repeated(120000), 150 << 20);
-        QCOMPARE(run.exit, QProcess::NormalExit);
-        QCOMPARE(run.err, "Description: <script> element: <script>\n");
-        QCOMPARE(run.status, 3);
+        QTemporaryDir dir;
+        const QByteArray page = "<script>x</script>" + QByteArray("<br>").repeated(120000);
+        QCOMPARE(composeUnderALimit(checkOf(dir.path(), page), RLIMIT_AS, 150 << 20),
+                 u"Description: <script> element: <script>\nstatus 3"_s);
 #else
         QSKIP("needs a limit of the address space, which a sanitizer build does not keep to");
 #endif
@@ -665,11 +669,10 @@ private slots:
         for (int k = 0; k < 100; ++k) {
             tag += " a" + QByteArray::number(k) + "=1";
         }
-        const LimitedRun run =
-            checkUnderLimit("<script>x</script>" + (tag + '>').repeated(15000), 250000 << 10);
-        QCOMPARE(run.exit, QProcess::NormalExit);
-        QCOMPARE(run.err, "tavrin-compose: out of memory.\n");
-        QCOMPARE(run.status, 1);
+        QTemporaryDir dir;
+        const QByteArray page = "<script>x</script>" + (tag + '>').repeated(15000);
+        QCOMPARE(composeUnderALimit(checkOf(dir.path(), page), RLIMIT_AS, 250000 << 10),
+                 u"tavrin-compose: out of memory.\nstatus 1"_s);
 #else
         QSKIP("needs a limit of the address space, which a sanitizer build does not keep to");
 #endif
