@@ -11,9 +11,9 @@
 // The rule, tag by tag, is the HTML tree builder's where it closes elements, simplified in the
 // direction that keeps more of them open:
 // - void elements (br, img, hr, input, meta, link, ...) and self-closed foreign elements do not
-//   open; comments, doctypes and CDATA are skipped; the raw text of script (with its escapes),
-//   style, xmp, iframe, noembed, noframes, textarea and title is skipped to its end tag, and
-//   plaintext to the end, where they stand in HTML content (in SVG and MathML they are
+//   open; comments, doctypes and "<![CDATA[" up to the next ">" are skipped; the raw text of script
+//   (with its escapes), style, xmp, iframe, noembed, noframes, textarea and title is skipped to its
+//   end tag, and plaintext to the end, where they stand in HTML content (in SVG and MathML they are
 //   elements like any other);
 // - a start tag closes what the builder closes for it: a p before a block, an li before an li,
 //   a dd or dt before either, an option before an option, a heading before a heading, an rt or
@@ -253,6 +253,22 @@ char lower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Whether a "<![CDATA[" begins the text, in any letter case: the parser's tokenizer may read
+// either as a section's start.
+bool startsWithCdata(QByteArrayView text)
+{
+    static constexpr std::string_view Start = "<![cdata[";
+    if (text.size() < qsizetype(Start.size())) {
+        return false;
+    }
+    for (size_t k = 0; k < Start.size(); ++k) {
+        if (lower(text[qsizetype(k)]) != Start[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 unsigned flagsOf(const std::string &name)
 {
     static const std::unordered_map<std::string, unsigned> table = [] {
@@ -266,6 +282,53 @@ unsigned flagsOf(const std::string &name)
     return it == table.end() ? 0 : it->second;
 }
 
+// An attribute name as the parser tells names apart: an ASCII letter in either case is one
+// letter, and each run of bytes beyond ASCII (or NUL) stands for one or more characters the
+// parser decodes from it, counted as one here. Names the parser takes for the same are the
+// same here too, and so are names a browser takes for the same.
+std::string nameKey(const char *from, const char *to)
+{
+    std::string key;
+    key.reserve(size_t(to - from));
+    for (; from < to; ++from) {
+        const char c = *from;
+        if (c == 0 || static_cast<unsigned char>(c) >= 0x80) {
+            if (key.empty() || key.back() != '\x80') {
+                key += '\x80';
+            }
+        } else {
+            key += lower(c);
+        }
+    }
+    return key;
+}
+
+// The attribute names of one tag so far, by nameKey.
+class AttributeNames
+{
+public:
+    // Adds the name; false when the tag has it already.
+    bool add(std::string key)
+    {
+        if (m_set.empty()) {
+            if (std::find(m_few.begin(), m_few.end(), key) != m_few.end()) {
+                return false;
+            }
+            if (m_few.size() < 16) {
+                m_few.push_back(std::move(key));
+                return true;
+            }
+            m_set.insert(m_few.begin(), m_few.end());
+        }
+        return m_set.insert(std::move(key)).second;
+    }
+    size_t size() const { return m_set.empty() ? m_few.size() : m_set.size(); }
+
+private:
+    std::vector<std::string> m_few;
+    std::unordered_set<std::string> m_set;
+};
+
 struct Tag
 {
     std::string name;
@@ -275,15 +338,20 @@ struct Tag
     bool crowded = false;        // more than MaxAttributes attribute names
     bool htmlAnnotation = false; // a MathML annotation-xml that holds HTML
     size_t attributes = 0;       // a hash of the attributes as written
+    // Each attribute of a name the tag has already: where its name begins and its value ends.
+    std::vector<std::pair<qsizetype, qsizetype>> repeated;
 };
 
 class Scan
 {
 public:
-    explicit Scan(QByteArrayView text);
+    Scan(QByteArrayView text, QByteArray *forParser);
     NestingBound run();
 
 private:
+    char *forParser();
+    void blank(qsizetype from, qsizetype to);
+    void commentOut(qsizetype from, qsizetype to, bool closed);
     Tag readTag(qsizetype at, bool endTag) const;
     int intern(const std::string &name, bool foreign);
 
@@ -319,6 +387,7 @@ private:
     qsizetype afterComment(qsizetype at) const;
 
     QByteArrayView m_text;
+    QByteArray *m_forParser;
     std::unordered_map<std::string, int> m_ids;
     std::vector<unsigned> m_flags;             // by id
     std::vector<std::string> m_names;          // by id
@@ -335,8 +404,9 @@ private:
     NestingBound m_bound;
 };
 
-Scan::Scan(QByteArrayView text)
+Scan::Scan(QByteArrayView text, QByteArray *forParser)
     : m_text(text)
+    , m_forParser(forParser)
 {
     for (const char *name : IdNames) {
         intern(name, false);
@@ -379,9 +449,7 @@ Tag Scan::readTag(qsizetype at, bool endTag) const
     };
     const bool font = tag.name == "font";
     const bool annotation = tag.name == "annotation-xml";
-    qsizetype count = 0;
-    bool distinctOnly = false; // told apart only once the count passes the limit
-    std::unordered_set<std::string> distinct;
+    AttributeNames names;
     // Whether the value after the attribute name ending at from names HTML.
     const auto valueIsHtml = [&](qsizetype from) {
         while (from < n && isSpace(t[from])) {
@@ -428,30 +496,21 @@ Tag Scan::readTag(qsizetype at, bool endTag) const
         while (i < n && !isSpace(t[i]) && t[i] != '/' && t[i] != '>' && t[i] != '=') {
             ++i;
         }
-        if (font || annotation || distinctOnly) {
-            std::string name;
-            for (qsizetype k = attributeStart; k < i; ++k) {
-                name += lower(t[k]);
-            }
+        std::string name = nameKey(t + attributeStart, t + i);
+        const bool repeated = !names.add(name);
+        if (!repeated) {
             tag.fontBreaksOut = tag.fontBreaksOut ||
                                 (font && (name == "color" || name == "face" || name == "size"));
             if (annotation && name == "encoding") {
                 tag.htmlAnnotation = valueIsHtml(i);
             }
-            if (distinctOnly) {
-                distinct.insert(std::move(name));
-            }
         }
-        if (!distinctOnly && ++count > MaxAttributes) {
-            distinctOnly = true;
-            i = afterName;
-            continue;
-        }
-        if (distinctOnly && qsizetype(distinct.size()) > MaxAttributes) {
+        if (qsizetype(names.size()) > MaxAttributes) {
             tag.crowded = true;
             tag.end = n;
             return tag;
         }
+        qsizetype valueEnd = i;
         while (i < n && isSpace(t[i])) {
             ++i;
         }
@@ -468,6 +527,10 @@ Tag Scan::readTag(qsizetype at, bool endTag) const
                     ++i;
                 }
             }
+            valueEnd = i;
+        }
+        if (repeated) {
+            tag.repeated.emplace_back(attributeStart, valueEnd);
         }
     }
 }
@@ -785,6 +848,34 @@ void Scan::htmlEnd(int id)
     }
 }
 
+char *Scan::forParser()
+{
+    if (m_forParser->isNull()) {
+        *m_forParser = m_text.toByteArray();
+    }
+    return m_forParser->data();
+}
+
+void Scan::blank(qsizetype from, qsizetype to)
+{
+    if (m_forParser) {
+        std::memset(forParser() + from, ' ', size_t(to - from));
+    }
+}
+
+// The bytes from from to to made a comment: "<!--", blanks, and "-->" where closed.
+void Scan::commentOut(qsizetype from, qsizetype to, bool closed)
+{
+    if (m_forParser) {
+        char *const d = forParser();
+        std::memset(d + from, ' ', size_t(to - from));
+        std::memcpy(d + from, "<!--", 4);
+        if (closed) {
+            std::memcpy(d + to - 3, "-->", 3);
+        }
+    }
+}
+
 bool Scan::tagAt(qsizetype at, std::string_view name, bool endTag) const
 {
     const qsizetype start = at + (endTag ? 2 : 1);
@@ -897,12 +988,12 @@ NestingBound Scan::run()
         if (c == '!') {
             if (m_text.sliced(at).startsWith("<!--")) {
                 i = afterComment(at);
-            } else if (current().ns != Html && m_text.sliced(at).startsWith("<![CDATA[")) {
-                const qsizetype end = m_text.indexOf("]]>", at + 9);
-                i = end < 0 ? n : end + 3;
             } else {
                 const qsizetype end = m_text.indexOf('>', at);
                 i = end < 0 ? n : end + 1;
+                if (startsWithCdata(m_text.sliced(at))) {
+                    commentOut(at, i, end >= 0);
+                }
             }
             continue;
         }
@@ -926,6 +1017,9 @@ NestingBound Scan::run()
         if (tag.crowded) {
             m_bound.crowdedAt = at;
             return m_bound;
+        }
+        for (const auto &[from, to] : tag.repeated) {
+            blank(from, to);
         }
         i = tag.end;
         if (tag.end == n && (n == 0 || t[n - 1] != '>')) {
@@ -988,7 +1082,10 @@ NestingBound Scan::run()
 
 } // namespace
 
-NestingBound boundNesting(QByteArrayView text)
+NestingBound boundNesting(QByteArrayView text, QByteArray *forParser)
 {
-    return Scan(text).run();
+    if (forParser) {
+        *forParser = QByteArray();
+    }
+    return Scan(text, forParser).run();
 }

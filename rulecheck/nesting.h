@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 // More elements open at once than any real listing holds. The parser's work per tag grows
@@ -34,4 +35,15 @@ struct NestingBound
 // parser's tree builder would close them at the latest. The count is an upper bound of what
 // the parser holds open: where the parser might close fewer elements, fewer are closed here.
 // It stops at the first tag past a limit.
-NestingBound boundNesting(QByteArrayView text);
+//
+// On the way it finds what the parser itself misreads, and sets *forParser to a copy of the
+// bytes, of the same length, that the parser reads right (left null when the bytes need no
+// change; only the part up to the tag past a limit is seen to):
+// - an attribute whose name the tag already has is blanked, name and value, with spaces: a
+//   browser keeps the first and reads on, while the parser runs the names after it together;
+// - a "<![CDATA[" is made a comment up to the first ">", as it reads in HTML content. In SVG
+//   and MathML content it opens a section of text up to "]]>", which the parser, at an
+//   element that holds HTML inside a table, inserts in a way that fails its own assertion.
+//   Read as a comment, nothing in the section is lost: what follows the ">" is read as
+//   markup, though for a browser it would be text.
+NestingBound boundNesting(QByteArrayView text, QByteArray *forParser = nullptr);

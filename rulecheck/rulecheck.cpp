@@ -439,10 +439,11 @@ private:
     void markSynced(qsizetype offset);
     void refuse(qsizetype offset, FindingKind kind);
 
+    // Where a byte of the parsed text stands in the page.
     qsizetype offsetOf(const char *p) const
     {
-        const char *begin = m_reading.data();
-        return (p >= begin && p < begin + m_reading.size()) ? p - begin : -1;
+        const char *begin = m_parsed.data();
+        return (p >= begin && p < begin + m_parsed.size()) ? m_parsedAt + (p - begin) : -1;
     }
     // The page's bytes where a piece of the reading stands.
     QByteArrayView source(const GumboStringPiece &piece) const
@@ -459,7 +460,9 @@ private:
     void add(qsizetype offset, FindingKind kind, const QString &detail, const QString &markup);
 
     QByteArrayView m_page;
-    QByteArrayView m_reading;
+    // What the parser was given of the last scan's reading, and where that begins in the page.
+    QByteArrayView m_parsed;
+    qsizetype m_parsedAt = 0;
     const std::vector<SectionSpan> &m_sections;
     // Where each section's first tag stands, and whether the last scan of the whole page found
     // an element opened by it.
@@ -521,13 +524,16 @@ void Scanner::refuse(qsizetype offset, FindingKind kind)
 
 bool Scanner::scan(QByteArrayView reading, qsizetype begin, qsizetype end)
 {
-    m_reading = reading;
     m_tracking = begin == 0 && end == reading.size();
     if (m_tracking) {
         m_synced.assign(m_sections.size(), false);
     }
-    const QByteArrayView text = reading.sliced(begin, end - begin);
-    const NestingBound bound = boundNesting(text);
+    QByteArray corrected;
+    const NestingBound bound = boundNesting(reading.sliced(begin, end - begin), &corrected);
+    const QByteArrayView text =
+        corrected.isNull() ? reading.sliced(begin, end - begin) : QByteArrayView(corrected);
+    m_parsed = text;
+    m_parsedAt = begin;
     if (bound.crowdedAt >= 0) {
         refuse(begin + bound.crowdedAt, FindingKind::TooManyAttributes);
         return false;
