@@ -5,6 +5,7 @@
 #include "colorrecord.h"
 #include "composer.h"
 #include "filenamefilter.h"
+#include "nesting.h"
 #include "rulecheck.h"
 #include "saveout.h"
 #include "startup.h"
@@ -187,6 +188,26 @@ QString sectionFindings(const QString &texts)
     return report(settings);
 }
 
+// The pre-scan of a page for the parser, read as bytes one a character: "deepest N at OFFSET",
+// then "too deep at OFFSET" and "crowded at OFFSET" where set, and "copy: BYTES" where the
+// parser is given other bytes than the page's, one a line.
+QString nesting(const QString &page)
+{
+    QByteArray copy;
+    const NestingBound bound = boundNesting(page.toLatin1(), &copy);
+    QStringList lines{u"deepest %1 at %2"_s.arg(bound.deepest).arg(bound.deepestAt)};
+    if (bound.tooDeepAt >= 0) {
+        lines += u"too deep at %1"_s.arg(bound.tooDeepAt);
+    }
+    if (bound.crowdedAt >= 0) {
+        lines += u"crowded at %1"_s.arg(bound.crowdedAt);
+    }
+    if (!copy.isNull()) {
+        lines += u"copy: "_s + QString::fromLatin1(copy);
+    }
+    return lines.join(u'\n');
+}
+
 // What the next start-up must find of a session: its five texts, its colours and its list of
 // sections. The style groups are left out: a first start saves no size, the next one reads the
 // fallbacks.
@@ -241,6 +262,7 @@ const QMap<QString, TableFunction> TableFunctions{
     {u"batchRead"_s, batchRead},
     {u"findings"_s, findings},
     {u"sectionFindings"_s, sectionFindings},
+    {u"nesting"_s, nesting},
 };
 
 } // namespace
