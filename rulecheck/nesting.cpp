@@ -214,15 +214,16 @@ enum Id {
     IdAnnotationXml,
     IdDiv,
     IdAddress,
+    IdRuby,
     IdFirstOther
 };
-constexpr const char *IdNames[] = {"p",        "li",     "dd",     "dt",      "a",
-                                   "nobr",     "button", "select", "option",  "optgroup",
-                                   "template", "table",  "tbody",  "thead",   "tfoot",
-                                   "tr",       "td",     "th",     "caption", "form",
-                                   "rt",       "rp",     "rb",     "rtc",     "html",
-                                   "body",     "svg",    "math",   "font",    "annotation-xml",
-                                   "div",      "address"};
+constexpr const char *IdNames[] = {"p",        "li",      "dd",     "dt",      "a",
+                                   "nobr",     "button",  "select", "option",  "optgroup",
+                                   "template", "table",   "tbody",  "thead",   "tfoot",
+                                   "tr",       "td",      "th",     "caption", "form",
+                                   "rt",       "rp",      "rb",     "rtc",     "html",
+                                   "body",     "svg",     "math",   "font",    "annotation-xml",
+                                   "div",      "address", "ruby"};
 static_assert(std::size(IdNames) == IdFirstOther);
 
 enum Namespace : unsigned char { Html, Svg, MathMl };
@@ -659,13 +660,11 @@ bool Scan::asForeign(int id) const
     if (node.ns == Html) {
         return false;
     }
-    if (node.mathText) {
-        return false; // but for mglyph and malignmark, which open like any other
+    if (node.mathText || node.integration) {
+        return false; // HTML inside (mglyph and malignmark in MathML text open like any other)
     }
-    if (node.integration) {
-        return node.ns == MathMl && id != IdSvg; // annotation-xml holds svg as SVG
-    }
-    return true;
+    // A plain annotation-xml holds an svg as SVG, by the HTML rules.
+    return !(node.ns == MathMl && id == IdSvg && m_names[size_t(node.id)] == "annotation-xml");
 }
 
 bool Scan::tableStart(int id, qsizetype at)
@@ -778,7 +777,10 @@ bool Scan::htmlStart(const Tag &tag, int id, qsizetype at)
     case IdRp:
     case IdRb:
     case IdRtc:
-        if (const int t = current().id; t == IdRt || t == IdRp || t == IdRb) {
+        // Ruby text ends the one before only within a ruby; elsewhere it nests.
+        if (const int t = current().id; (t == IdRt || t == IdRp || t == IdRb) &&
+                                        nearest(IdRuby) >= 0 &&
+                                        nearest(IdRuby) >= nearestOf(CatScope)) {
             popTop();
         }
         break;
