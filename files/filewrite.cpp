@@ -19,6 +19,14 @@ std::optional<QString> writeBytes(QFileDevice &out, QByteArrayView bytes)
     return out.errorString();
 }
 
+// A failure before any byte was written: the earlier file is as it was.
+WriteResult notOpened(const QString &shown, const QString &reason)
+{
+    WriteResult result = WriteResult::failure(shown, reason);
+    result.notOpened = true;
+    return result;
+}
+
 } // namespace
 
 bool writeAll(QIODevice &device, QByteArrayView bytes)
@@ -47,15 +55,11 @@ WriteResult replaceFile(const QString &path, const ContentWriter &write)
     if (const FileSync::Kind kind = FileSync::kindOf(path); kind != FileSync::Kind::Missing &&
                                                             kind != FileSync::Kind::File &&
                                                             kind != FileSync::Kind::Folder) {
-        WriteResult result = WriteResult::failure(shown, u"not a regular file"_s);
-        result.notOpened = true;
-        return result;
+        return notOpened(shown, u"not a regular file"_s);
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        WriteResult result = WriteResult::failure(shown, file.errorString());
-        result.notOpened = true;
-        return result;
+        return notOpened(shown, file.errorString());
     }
     if (const std::optional<QString> reason = write(file)) {
         file.cancelWriting();
@@ -88,9 +92,7 @@ WriteResult writeOutputFile(const QString &path, const ContentWriter &write)
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        WriteResult result = WriteResult::failure(shown, file.errorString());
-        result.notOpened = true;
-        return result;
+        return notOpened(shown, file.errorString());
     }
     if (const std::optional<QString> reason = write(file)) {
         return WriteResult::failure(shown, *reason);
