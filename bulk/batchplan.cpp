@@ -8,34 +8,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The device names Windows keeps for itself, with any extension and trailing blanks.
-bool isReservedOnWindows(const QString &name)
-{
-    static const QSet<QString> reserved = [] {
-        QSet<QString> set{u"con"_s, u"prn"_s, u"aux"_s, u"nul"_s};
-        for (int n = 1; n <= 9; ++n) {
-            set.insert(u"com"_s + QString::number(n));
-            set.insert(u"lpt"_s + QString::number(n));
-        }
-        return set;
-    }();
-    qsizetype end = name.size();
-    while (end > 0 && name[end - 1] == u' ') {
-        --end;
-    }
-    return reserved.contains(name.first(end).toLower());
-}
-
-} // namespace
-
-QString proposedFileName(const QString &mainTitle)
-{
-    return fileNameFilter(
-        blankTrimmed(leftCodePoints(mainTitle, ListingSettings::MainTitleMaxLength)));
-}
-
 std::vector<QString> plannedFileNames(const std::vector<BatchRow> &rows)
 {
     std::vector<QString> bases;
@@ -48,7 +20,7 @@ std::vector<QString> plannedFileNames(const std::vector<BatchRow> &rows)
         if (base.isEmpty()) {
             base = u"listing"_s;
         }
-        if (!isReservedOnWindows(base)) {
+        if (!isWindowsDeviceName(base)) {
             taken.insert(base.toLower());
         }
         bases.push_back(std::move(base));
@@ -61,7 +33,7 @@ std::vector<QString> plannedFileNames(const std::vector<BatchRow> &rows)
     QHash<QString, int> nextNumber;
     for (const QString &base : bases) {
         const QString key = base.toLower();
-        if (!isReservedOnWindows(base) && !used.contains(key)) {
+        if (!isWindowsDeviceName(base) && !used.contains(key)) {
             used.insert(key);
             names.push_back(base + u".txt"_s);
             continue;

@@ -7,12 +7,7 @@
 
 #include <vector>
 
-// The name Create Listing proposes for a main title, without extension: the title cut to the
-// 55 code points the composer keeps, its blanks at both ends removed, then filtered to the
-// allowed file-name characters. May be empty.
-QString proposedFileName(const QString &mainTitle);
-
-// The file name of each row, in row order: the proposed name plus ".txt", "listing" when the
+// The file name of each row, in row order: the proposed name (proposedFileName) plus ".txt", "listing" when the
 // proposal is empty, and " (2)", " (3)", ... before ".txt" for a name used already in the
 // batch. Names are compared ignoring letter case, because the file systems of Windows and
 // macOS do: "Vase.txt" and "vase.txt" would be one file there. A numbered name never takes a

@@ -17,7 +17,10 @@
 #include <cstdio>
 #endif
 #if defined(Q_OS_WIN)
+#include <QDir>
+
 #include <io.h>
+#include <windows.h>
 #endif
 
 namespace FileSync {
@@ -35,6 +38,59 @@ bool syncThroughFolder(const QString &folder, int (*sync)(int))
     const bool synced = sync(fd) == 0;
     ::close(fd);
     return synced;
+}
+
+} // namespace
+#endif
+
+#if defined(Q_OS_WIN)
+namespace {
+
+// A handle that only looks at what a path names, links followed: no access to its bytes and
+// every sharing mode, so that it opens whatever another program holds; a folder opens too.
+class LookingHandle
+{
+public:
+    explicit LookingHandle(const QString &path)
+        : m_handle(::CreateFileW(reinterpret_cast<const wchar_t *>(
+                                     QDir::toNativeSeparators(path).utf16()),
+                                 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr))
+        , m_error(m_handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS)
+    {}
+    ~LookingHandle()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(m_handle);
+        }
+    }
+    LookingHandle(const LookingHandle &) = delete;
+    LookingHandle &operator=(const LookingHandle &) = delete;
+
+    HANDLE get() const { return m_handle; }
+    // Nothing there: the path or a folder on it does not exist.
+    bool missing() const
+    {
+        return m_error == ERROR_FILE_NOT_FOUND || m_error == ERROR_PATH_NOT_FOUND ||
+               m_error == ERROR_INVALID_NAME;
+    }
+    std::optional<BY_HANDLE_FILE_INFORMATION> information() const
+    {
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (m_handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(m_handle, &info)) {
+            return std::nullopt;
+        }
+        return info;
+    }
+
+private:
+    HANDLE m_handle;
+    DWORD m_error;
+};
+
+HANDLE systemHandle(QFileDevice &file)
+{
+    return reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
 }
 
 } // namespace
@@ -103,6 +159,16 @@ Placed placeFile(const QString &temporary, const QString &target, QString *reaso
         return Placed::Failed;
     }
 #endif
+#if defined(Q_OS_WIN)
+    // Replacing is one step on Windows too; the flag waits until the move is on the disk.
+    if (!::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(temporary).utf16()),
+                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *reason = qt_error_string(int(::GetLastError()));
+        return Placed::Failed;
+    }
+    return Placed::Moved;
+#else
     std::error_code error;
     std::filesystem::rename(temporary.toStdU16String(), target.toStdU16String(), error);
     if (error) {
@@ -110,6 +176,7 @@ Placed placeFile(const QString &temporary, const QString &target, QString *reaso
         return Placed::Failed;
     }
     return Placed::Moved;
+#endif
 }
 
 bool hasOtherNames(QFileDevice &file)
@@ -118,8 +185,8 @@ bool hasOtherNames(QFileDevice &file)
     struct ::stat info = {};
     return ::fstat(file.handle(), &info) != 0 || info.st_nlink > 1;
 #else
-    Q_UNUSED(file);
-    return false;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    return !::GetFileInformationByHandle(systemHandle(file), &info) || info.nNumberOfLinks > 1;
 #endif
 }
 
@@ -143,6 +210,25 @@ Kind kindOf(const QString &path)
         return Kind::Other;
     }
 #else
+    const LookingHandle handle(path);
+    if (handle.missing()) {
+        return Kind::Missing;
+    }
+    switch (::GetFileType(handle.get())) {
+    case FILE_TYPE_CHAR:
+        return Kind::CharacterDevice; // NUL, CON, a serial port
+    case FILE_TYPE_PIPE:
+        return Kind::Fifo;
+    case FILE_TYPE_DISK:
+        if (const auto info = handle.information()) {
+            return (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::Folder
+                                                                            : Kind::File;
+        }
+        break;
+    default:
+        break;
+    }
+    // Something that cannot even be looked at: what Qt can tell of it.
     const QFileInfo info(path);
     return !info.exists()  ? Kind::Missing
            : info.isDir()  ? Kind::Folder
@@ -160,9 +246,12 @@ bool sameFile(const QString &a, const QString &b)
            ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 #else
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() &&
-           canonical.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+    // The volume and the file index are Windows's device and file number.
+    const auto first = LookingHandle(a).information();
+    const auto second = LookingHandle(b).information();
+    return first && second && first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
+           first->nFileIndexHigh == second->nFileIndexHigh &&
+           first->nFileIndexLow == second->nFileIndexLow;
 #endif
 }
 

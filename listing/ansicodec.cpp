@@ -11,12 +11,34 @@
 #if defined(__SSE2__) && !defined(TAVRIN_PORTABLE_CODEC)
 #include <emmintrin.h>
 #endif
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
 
 namespace AnsiCodec {
 
 namespace {
 
-constexpr const char *CodePage = "windows-1252";
+// The code page's 256 characters, from the system's own converter: Qt's converter knows the
+// code page by name only where Qt has ICU, which Windows builds of Qt leave out.
+QString codePageCharacters()
+{
+    QByteArray every(256, '\0');
+    for (int b = 0; b < 256; ++b) {
+        every[b] = char(b);
+    }
+#if defined(Q_OS_WIN)
+    QString characters(256, QChar::ReplacementCharacter);
+    ::MultiByteToWideChar(1252, 0, every.constData(), 256,
+                          reinterpret_cast<wchar_t *>(characters.data()), 256);
+    return characters;
+#else
+    QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
+    QString characters = decoder.decode(every);
+    Q_ASSERT(decoder.isValid());
+    return characters;
+#endif
+}
 
 // The code page's mapping as Qt's converter has it, taken once for all 256 bytes and inverted
 // into a two-level table: for the high byte of a UTF-16 unit one of a few pages of 256 entries,
@@ -33,13 +55,8 @@ public:
         m_pageOf.fill(0);
         m_pages.emplace_back();
         m_pages.back().fill(NotHeld);
-        QByteArray every(256, '\0');
-        for (int b = 0; b < 256; ++b) {
-            every[b] = char(b);
-        }
-        QStringDecoder decoder(CodePage, QStringConverter::Flag::Stateless);
-        m_toUnicode = decoder.decode(every);
-        Q_ASSERT(decoder.isValid() && m_toUnicode.size() == 256);
+        m_toUnicode = codePageCharacters();
+        Q_ASSERT(m_toUnicode.size() == 256);
         for (int b = 0; b < 256 && b < m_toUnicode.size(); ++b) {
             const char16_t c = m_toUnicode[b].unicode();
             if (c != QChar::ReplacementCharacter) {

@@ -1,5 +1,12 @@
 #include "filenamefilter.h"
 
+#include "listingsettings.h"
+#include "textrules.h"
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 bool allowedInFileName(QChar c)
@@ -21,4 +28,33 @@ QString fileNameFilter(QStringView source)
         }
     }
     return result;
+}
+
+QString proposedFileName(const QString &mainTitle)
+{
+    return fileNameFilter(
+        blankTrimmed(leftCodePoints(mainTitle, ListingSettings::MainTitleMaxLength)));
+}
+
+bool isWindowsDeviceName(QStringView name)
+{
+    static const QSet<QString> reserved = [] {
+        QSet<QString> set{u"con"_s, u"prn"_s, u"aux"_s, u"nul"_s};
+        for (int n = 1; n <= 9; ++n) {
+            set.insert(u"com"_s + QString::number(n));
+            set.insert(u"lpt"_s + QString::number(n));
+        }
+        return set;
+    }();
+    QStringView stem = name.left(name.indexOf(u'.'));
+    while (stem.endsWith(u' ')) {
+        stem.chop(1);
+    }
+    return reserved.contains(stem.toString().toLower());
+}
+
+QString proposedSaveName(const QString &mainTitle)
+{
+    const QString name = proposedFileName(mainTitle);
+    return isWindowsDeviceName(name) ? name + u" (2)"_s : name;
 }

@@ -393,7 +393,7 @@ void MainWindow::createListing()
         u"Text Template (*.txt)"_s,
         u"txt"_s,
         QDir::cleanPath(m_session.programFolder),
-        fileNameFilter(trimBlanks(m_session.settings.text(TextField::MainTitle))),
+        proposedSaveName(m_session.settings.text(TextField::MainTitle)),
     };
     const std::optional<QString> chosen = SaveDialog::ask(this, request);
     if (!chosen) {

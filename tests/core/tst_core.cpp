@@ -244,6 +244,7 @@ const QRegularExpression RowName(u"^[a-z0-9]+(-[a-z0-9]+)*$"_s);
 const QMap<QString, TableFunction> TableFunctions{
     {u"fileNameFilter"_s, [](const QString &s) { return fileNameFilter(s); }},
     {u"proposedFileName"_s, [](const QString &s) { return proposedFileName(s); }},
+    {u"proposedSaveName"_s, [](const QString &s) { return proposedSaveName(s); }},
     {u"plannedFileNames"_s, plannedNames},
     {u"ansiEncode"_s, [](const QString &s) { return QString::fromLatin1(AnsiCodec::encode(s)); }},
     {u"ansiEncodeReplacingCr"_s,
