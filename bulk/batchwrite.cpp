@@ -152,7 +152,7 @@ private:
     static std::optional<QString> fill(QFile &file, const QByteArray &bytes)
     {
         if (!writeAll(file, bytes) || !file.flush() || !file.resize(bytes.size())) {
-            return file.errorString();
+            return FileSync::reasonOf(file);
         }
         return std::nullopt;
     }
@@ -161,7 +161,7 @@ private:
     {
         file.close();
         if (file.error() != QFileDevice::NoError) {
-            return file.errorString();
+            return FileSync::reasonOf(file);
         }
         return std::nullopt;
     }
@@ -191,7 +191,7 @@ private:
         }
         QFile file(slot.path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            return file.errorString();
+            return FileSync::reasonOf(file);
         }
         slot.exists = true;
         if (std::optional<QString> reason = fill(file, bytes)) {

@@ -3,6 +3,7 @@
 #include "ansicodec.h"
 #include "batchplan.h"
 #include "csvrecords.h"
+#include "filesync.h"
 #include "filewrite.h"
 #include "pagetext.h"
 #include "textrules.h"
@@ -354,7 +355,7 @@ private:
     void send(qsizetype count)
     {
         if (!writeAll(m_out, QByteArrayView(m_pending).first(count))) {
-            m_error = m_out.errorString();
+            m_error = FileSync::reasonOf(m_out);
         }
         m_pending.remove(0, count);
     }

@@ -32,9 +32,19 @@ function(tavrin_add_test)
         TAVRIN_BIN_DIR="${TAVRIN_BIN_DIR}"
         TAVRIN_DEFAULTS_DIR="${PROJECT_SOURCE_DIR}/resources/defaults")
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    if(TAVRIN_WINE_ENV)
+        # Qt's test log goes to the debugger where Windows shows no console, as under Wine: it
+        # is written to a file, which wine-run shows once the test has ended.
+        set(log ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}.log)
+        add_test(NAME ${T_NAME} COMMAND ${T_NAME} -o ${log},txt)
+        set_tests_properties(${T_NAME} PROPERTIES LABELS wine)
+    else()
+        add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    endif()
     set(env "LANG=C.UTF-8;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu")
-    list(APPEND env ${TAVRIN_WINE_ENV})
+    if(TAVRIN_WINE_ENV)
+        list(APPEND env ${TAVRIN_WINE_ENV} "TAVRIN_WINE_SHOW_LOG=${log}")
+    endif()
     if(TAVRIN_SANITIZE)
         # No leak is suppressed: a leak anywhere, Qt's included, fails the test with its report.
         list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"

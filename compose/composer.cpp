@@ -261,7 +261,7 @@ bool writePageTo(QIODevice &out, const QByteArray &page)
 int writeToStandardOutput(QIODevice &out, QIODevice &err, const QString &text)
 {
     if (!writePageTo(out, text.toUtf8())) {
-        say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));
+        say(err, u"cannot write to standard output: %1."_s.arg(FileSync::reasonOf(out)));
         return FileFailure;
     }
     return Success;
@@ -344,7 +344,7 @@ int runBatch(const QString &csvPath, const QString &outputDir, bool check,
         anyFinding |= reportFindings(err, listing.path + u": "_s, listing.findings);
     }
     if (!listed || !flushed(out)) {
-        say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));
+        say(err, u"cannot write to standard output: %1."_s.arg(FileSync::reasonOf(out)));
         return FileFailure;
     }
     if (!result.ok()) {
@@ -511,7 +511,7 @@ int run(const QStringList &arguments, const QString &defaultFolder, QIODevice &o
     const CheckedPage checked = composeListing(settings, check);
     if (outputPath.isEmpty()) {
         if (!writePageTo(out, checked.page)) {
-            say(err, u"cannot write to standard output: %1."_s.arg(out.errorString()));
+            say(err, u"cannot write to standard output: %1."_s.arg(FileSync::reasonOf(out)));
             return FileFailure;
         }
     } else if (const WriteResult written = writeOutputFile(outputPath, checked.page); !written) {

@@ -16,12 +16,13 @@
 
 namespace {
 
-// The page's CR LF line ends must reach standard output byte for byte; Windows would
-// otherwise turn each LF into another CR LF.
-void useBinaryStandardOutput()
+// The page's CR LF line ends must reach standard output byte for byte, and the messages the
+// same bytes as on every system; Windows would otherwise turn each LF into CR LF.
+void useBinaryStandardStreams()
 {
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 
@@ -42,7 +43,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavrin-compose"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION_TEXT));
-    useBinaryStandardOutput();
+    useBinaryStandardStreams();
 
     QFile out;
     QFile err;

@@ -1,6 +1,11 @@
 #include "boundedread.h"
 
+#include "filesync.h"
+
 #include <QFile>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -15,7 +20,7 @@ BoundedBytes readBounded(QIODevice &in, qint64 maxBytes, std::optional<char> sto
     for (;;) {
         const qint64 n = in.read(chunk.data(), ChunkSize);
         if (n < 0) {
-            return {BoundedStatus::DeviceError, {}, false, in.errorString()};
+            return {BoundedStatus::DeviceError, {}, false, FileSync::reasonOf(in)};
         }
         if (n == 0) {
             return result;
@@ -37,11 +42,21 @@ BoundedBytes readBounded(QIODevice &in, qint64 maxBytes, std::optional<char> sto
     }
 }
 
+bool openForReading(QFile &file, QString *reason)
+{
+    if (file.open(QIODevice::ReadOnly)) {
+        return true;
+    }
+    *reason = QFileInfo(file.fileName()).isDir() ? u"file to open is a directory"_s
+                                                 : FileSync::reasonOf(file);
+    return false;
+}
+
 BoundedBytes readBoundedFile(const QString &path, qint64 maxBytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {BoundedStatus::DeviceError, {}, false, file.errorString()};
+    if (QString reason; !openForReading(file, &reason)) {
+        return {BoundedStatus::DeviceError, {}, false, reason};
     }
     // A file's size is known before it is read: one over the limit is refused at once.
     if (!file.isSequential() && file.size() > maxBytes) {

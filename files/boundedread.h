@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QIODevice>
 #include <QString>
 
@@ -28,6 +29,11 @@ struct BoundedBytes
 // the bytes before it count against the limit, and no chunk after the one that holds it is
 // read, so a huge or failing tail costs nothing.
 BoundedBytes readBounded(QIODevice &in, qint64 maxBytes, std::optional<char> stop = std::nullopt);
+
+// Opens the file for reading; false with the reason when it cannot be. A folder gives the same
+// reason on every system ("file to open is a directory"), where Windows would only say that
+// access was denied.
+bool openForReading(QFile &file, QString *reason);
 
 // The same for a file named by its path, read whole; a file that cannot be opened is a
 // DeviceError with the system's reason, and one whose size is over the limit is TooLarge

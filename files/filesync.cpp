@@ -52,10 +52,10 @@ class LookingHandle
 {
 public:
     explicit LookingHandle(const QString &path)
-        : m_handle(::CreateFileW(reinterpret_cast<const wchar_t *>(
-                                     QDir::toNativeSeparators(path).utf16()),
-                                 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr))
+        : m_handle(::CreateFileW(
+              reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), 0,
+              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+              FILE_FLAG_BACKUP_SEMANTICS, nullptr))
         , m_error(m_handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS)
     {}
     ~LookingHandle()
@@ -95,6 +95,23 @@ HANDLE systemHandle(QFileDevice &file)
 
 } // namespace
 #endif
+
+namespace {
+
+QString withoutFullStop(QString reason)
+{
+    if (reason.endsWith(u'.')) {
+        reason.chop(1);
+    }
+    return reason;
+}
+
+} // namespace
+
+QString reasonOf(const QIODevice &device)
+{
+    return withoutFullStop(device.errorString());
+}
 
 void startWriteback(QFileDevice &file)
 {
@@ -161,10 +178,11 @@ Placed placeFile(const QString &temporary, const QString &target, QString *reaso
 #endif
 #if defined(Q_OS_WIN)
     // Replacing is one step on Windows too; the flag waits until the move is on the disk.
-    if (!::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(temporary).utf16()),
-                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        *reason = qt_error_string(int(::GetLastError()));
+    if (!::MoveFileExW(
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(temporary).utf16()),
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
+            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *reason = withoutFullStop(qt_error_string(int(::GetLastError())));
         return Placed::Failed;
     }
     return Placed::Moved;

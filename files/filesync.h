@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileDevice>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +10,10 @@
 // What the file system offers beyond Qt for writing many bytes, or many files, durably: the
 // system-specific parts of writing files, all in one place.
 namespace FileSync {
+
+// The device's reason for its last failure, as the middle of a sentence: Windows words its
+// reasons as sentences ("File not found."), and every message adds its own full stop.
+QString reasonOf(const QIODevice &device);
 
 // Asks the system to start writing the file's bytes so far to the disk without waiting, so
 // that a later sync finds less to do. Where there is no such request it does nothing.

@@ -16,7 +16,7 @@ std::optional<QString> writeBytes(QFileDevice &out, QByteArrayView bytes)
     if (writeAll(out, bytes)) {
         return std::nullopt;
     }
-    return out.errorString();
+    return FileSync::reasonOf(out);
 }
 
 // A failure before any byte was written: the earlier file is as it was.
@@ -59,7 +59,7 @@ WriteResult replaceFile(const QString &path, const ContentWriter &write)
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return notOpened(shown, file.errorString());
+        return notOpened(shown, FileSync::reasonOf(file));
     }
     if (const std::optional<QString> reason = write(file)) {
         file.cancelWriting();
@@ -74,7 +74,7 @@ WriteResult replaceFile(const QString &path, const ContentWriter &write)
         FileSync::setAttributes(file, *attributes);
     }
     if (!file.commit()) {
-        return WriteResult::failure(shown, file.errorString());
+        return WriteResult::failure(shown, FileSync::reasonOf(file));
     }
     return WriteResult::success(shown);
 }
@@ -92,17 +92,17 @@ WriteResult writeOutputFile(const QString &path, const ContentWriter &write)
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return notOpened(shown, file.errorString());
+        return notOpened(shown, FileSync::reasonOf(file));
     }
     if (const std::optional<QString> reason = write(file)) {
         return WriteResult::failure(shown, *reason);
     }
     if (!file.flush()) {
-        return WriteResult::failure(shown, file.errorString());
+        return WriteResult::failure(shown, FileSync::reasonOf(file));
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {
-        return WriteResult::failure(shown, file.errorString());
+        return WriteResult::failure(shown, FileSync::reasonOf(file));
     }
     return WriteResult::success(shown);
 }

@@ -193,7 +193,7 @@ void PageText::writeChunk()
         if (writeAll(*m_file, m_bytes)) {
             FileSync::startWriteback(*m_file);
         } else {
-            m_error = m_file->errorString();
+            m_error = FileSync::reasonOf(*m_file);
         }
     }
     m_bytes.resize(0);

@@ -1,5 +1,7 @@
 #include "datafiles.h"
 
+#include "boundedread.h"
+#include "filesync.h"
 #include "filewrite.h"
 #include "recordio.h"
 #include "textfile.h"
@@ -28,7 +30,7 @@ QString reasonFor(ReadStatus status, const QFile &file)
     case ReadStatus::Ok:
         break;
     }
-    return file.errorString();
+    return FileSync::reasonOf(file);
 }
 
 // A data file is read from a regular file (or a link to one) only: opening a FIFO waits for a
@@ -73,8 +75,8 @@ TextFileRead readTextFile(const QString &folder, const QString &name, TextReader
         return {{}, std::move(error)};
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, errorFor(folder, name, file.errorString())};
+    if (QString reason; !openForReading(file, &reason)) {
+        return {{}, errorFor(folder, name, reason)};
     }
     const TextRead result =
         reader == TextReader::OneLine ? readOneLineText(file) : readMultiLineText(file);
@@ -119,12 +121,12 @@ RecordFileRead readRecordFile(const QString &folder, const QString &name, qsizet
         return {{}, false, std::move(error)};
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, false, errorFor(folder, name, file.errorString())};
+    if (QString reason; !openForReading(file, &reason)) {
+        return {{}, false, errorFor(folder, name, reason)};
     }
     std::optional<QByteArray> record = readRecord(file, size);
     if (!record) {
-        return {{}, false, errorFor(folder, name, file.errorString())};
+        return {{}, false, errorFor(folder, name, FileSync::reasonOf(file))};
     }
     return {*std::move(record), false, std::nullopt};
 }
@@ -147,11 +149,11 @@ std::optional<FileError> writeInPlace(const QString &folder, const QString &name
     const QIODevice::OpenMode mode =
         keepTail ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::Truncate;
     if (!file.open(mode | QIODevice::ExistingOnly) || !writeAll(file, bytes) || !file.flush()) {
-        return errorFor(folder, name, file.errorString());
+        return errorFor(folder, name, FileSync::reasonOf(file));
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {
-        return errorFor(folder, name, file.errorString());
+        return errorFor(folder, name, FileSync::reasonOf(file));
     }
     return std::nullopt;
 }
@@ -185,13 +187,13 @@ std::optional<FileError> replaceRecordFile(const QString &folder, const QString 
     QFile old(path);
     const bool hasOld = QFileInfo::exists(path);
     // An earlier file that cannot be read would lose its bytes beyond the record: leave it.
-    if (hasOld && !old.open(QIODevice::ReadOnly)) {
-        return errorFor(folder, name, old.errorString());
+    if (QString reason; hasOld && !openForReading(old, &reason)) {
+        return errorFor(folder, name, reason);
     }
     const WriteResult written = replaceFile(path, [&](QFileDevice &out) -> std::optional<QString> {
         const bool ok = writeRecordOver(out, record, hasOld ? &old : nullptr);
         const QString reason =
-            out.error() != QFileDevice::NoError ? out.errorString() : old.errorString();
+            out.error() != QFileDevice::NoError ? FileSync::reasonOf(out) : FileSync::reasonOf(old);
         // Some systems refuse to replace a file that is still open.
         old.close();
         return ok ? std::nullopt : std::optional(reason);

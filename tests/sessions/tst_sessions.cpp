@@ -8,7 +8,8 @@
 //
 // Steps; CONTROL is an object name, looked up in the visible windows other than the main
 // window first (so "Command1" is the selector's while it is open), then in the main window.
-// TEXT takes the escapes of unescape(); {folder} is the program folder, without a final "/".
+// TEXT takes the escapes of unescape(); {folder} is the program folder, without a final "/";
+// {no such folder} the system's reason for a file in a folder that does not exist.
 //   type CONTROL TEXT          keys typed into the control
 //   paste CONTROL TEXT         TEXT put on the clipboard and pasted with the paste key
 //   key CONTROL SEQUENCE       one key sequence (Return, Tab, Shift+Tab, Ctrl+Z) to the control
@@ -39,6 +40,7 @@
 // Lines that start with "#" are comments.
 
 #include "../cases.h"
+#include "filesync.h"
 #include "mainwindow.h"
 #include "seams.h"
 
@@ -220,7 +222,12 @@ QString WindowSession::step(const QString &line)
     const QStringList words = line.split(u' ');
     const QString verb = words[0];
     const auto rest = [&](int from) {
-        return unescape(line.section(u' ', from)).replace(u"{folder}"_s, folder().chopped(1));
+        QFile missing(folder() + u"no such folder/file"_s);
+        const QString noSuchFolder =
+            missing.open(QIODevice::WriteOnly) ? QString() : FileSync::reasonOf(missing);
+        return unescape(line.section(u' ', from))
+            .replace(u"{folder}"_s, folder().chopped(1))
+            .replace(u"{no such folder}"_s, noSuchFolder);
     };
     if (verb == u"save"_s || verb == u"cancel"_s) {
         m_answers.append(verb == u"save"_s ? std::optional(folder() + rest(1)) : std::nullopt);
@@ -323,7 +330,13 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
     QString got;
     QString want = text;
     if (what == u"message"_s) {
-        got = std::exchange(m_message, QString());
+        // A message shows the folder as the system writes paths.
+        const QString shown = QDir::toNativeSeparators(folder().chopped(1));
+        got = QString::fromUtf8(portableSeparators(
+                                    std::exchange(m_message, QString())
+                                        .replace(shown, u"{folder}"_s)
+                                        .toUtf8()))
+                  .replace(u"{folder}"_s, folder().chopped(1));
     } else if (what == u"opened"_s) {
         got = std::exchange(m_opened, QString());
         want = text.isEmpty() ? text : folder() + text;
