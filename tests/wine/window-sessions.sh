@@ -7,6 +7,8 @@
 #   expect/    the program folder after the session, file for file (NAME.absent: no NAME;
 #              NAME.opened: the shell's handler for .html files was handed NAME, and it held
 #              then what it holds at the end). Every other file must be the shipped one.
+# Every session also checks what tavrin.exe loads: each DLL of the program folder, from the
+# program folder, and nothing else but Windows's own (system32).
 # Each session runs in a copy of the program folder (TAVRIN_WINDOWS_FOLDER, which
 # scripts/windows puts together) whose path holds blanks and letters outside ASCII.
 #
@@ -29,6 +31,35 @@ sh "$here/wine-run" reg add 'HKCR\.html' /ve /d TavrinTestPage /f >/dev/null
 sh "$here/wine-run" reg add 'HKCR\TavrinTestPage\shell\open\command' \
     /ve /d "$copier" /f >/dev/null
 
+# What tavrin.exe loaded, from Wine's trace of DLL loads: the thread that loaded it loads its
+# DLLs and plug-ins. Prints a problem (after "; ") for a DLL of the folder it did not load, or one
+# it loaded from anywhere but the folder and system32.
+loaded_elsewhere() {
+    exe=$(grep -a 'trace:loaddll:build_module Loaded L".*\\tavrin.exe"' "$1" | head -1)
+    if [ -z "$exe" ]; then
+        printf '; tavrin.exe was not loaded'
+        return
+    fi
+    thread=${exe%%:*}
+    prefix=$(printf '%s' "$exe" | sed 's/.*Loaded L"\(.*\)tavrin.exe" at .*/\1/')
+    grep -a "^$thread:trace:loaddll:build_module Loaded L" "$1" |
+        sed 's/.*Loaded L"\(.*\)" at .*/\1/' | while IFS= read -r path; do
+        case $path in
+        "$prefix"*.dll) printf '%s\n' "${path#"$prefix"}" >>"$work/loaded" ;;
+        "$prefix"tavrin.exe | *\\system32\\*) ;;
+        *) printf '; loaded from outside the folder: %s' "$path" ;;
+        esac
+    done
+    touch "$work/loaded"
+    (cd "$2" && find . -name '*.dll' | sed 's|^\./||; s|/|\\\\|g' | sort) >"$work/shipped"
+    sort -o "$work/loaded" "$work/loaded"
+    if ! cmp -s "$work/loaded" "$work/shipped"; then
+        printf '; the DLLs loaded from the folder (%s) are not the ones it holds' \
+            "$(tr '\n' ' ' <"$work/loaded")"
+    fi
+    rm -f "$work/loaded" "$work/shipped"
+}
+
 failed=0
 for case in "$source"/tests/data/wine/*/; do
     name=$(basename "$case")
@@ -45,9 +76,13 @@ for case in "$source"/tests/data/wine/*/; do
         set -- setpriv --bounding-set=-all --inh-caps=-all --ambient-caps=-all --
     fi
     problem=
-    if ! "$@" sh "$here/wine-run" "$driver" "$folder" "$case/steps" "$source"; then
+    log=$work/$name.log
+    if ! WINEDEBUG=+loaddll "$@" sh "$here/wine-run" "$driver" "$folder" "$case/steps" "$source" \
+        2>"$log"; then
         problem="the session did not go as its steps say"
     fi
+    grep -av ':trace:loaddll:' "$log" >&2 || true
+    problem="$problem$(loaded_elsewhere "$log" "$folder")"
     chmod u+w "$folder"
     for expected in "$case"/expect/*; do
         file=$(basename "$expected")
