@@ -61,6 +61,17 @@ loaded_elsewhere() {
 }
 
 failed=0
+# What Explorer shows of the programs: tavrin.exe's icon, and both programs' version.
+has_resource() {
+    if ! wrestool -l "$TAVRIN_WINDOWS_FOLDER/$1" | grep -q "type=$2 "; then
+        echo "FAIL resources: $1 has no $2"
+        failed=1
+    fi
+}
+has_resource tavrin.exe group_icon
+has_resource tavrin.exe version
+has_resource tavrin-compose.exe version
+
 for case in "$source"/tests/data/wine/*/; do
     name=$(basename "$case")
     folder="$work/$name/Tavrin Prüfung – ñ"
