@@ -23,6 +23,8 @@
 #include <windows.h>
 #endif
 
+using namespace Qt::StringLiterals;
+
 namespace FileSync {
 
 #if defined(Q_OS_UNIX)
@@ -252,6 +254,22 @@ Kind kindOf(const QString &path)
            : info.isDir()  ? Kind::Folder
            : info.isFile() ? Kind::File
                            : Kind::Other;
+#endif
+}
+
+QString devicePath(const QString &path)
+{
+#if defined(Q_OS_WIN)
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.startsWith(u"\\\\.\\")) {
+        return native;
+    }
+    // Windows finds a device by its name whatever the folder and the extension.
+    QString name = QFileInfo(native).fileName();
+    name = name.left(name.indexOf(u'.')).section(u':', 0, 0).trimmed();
+    return u"\\\\.\\"_s + name;
+#else
+    return path;
 #endif
 }
 

@@ -54,6 +54,10 @@ enum class Kind {
 };
 Kind kindOf(const QString &path);
 
+// The path to open a character device by: the path itself, but on Windows the device's own
+// name ("\\.\NUL" for "NUL" or "C:\dir\nul.txt"), which Qt's files reach only so.
+QString devicePath(const QString &path);
+
 // Whether two paths name the same file once links are followed: the same device and file
 // number where the system has them, so that a second hard link or a path through ".." counts
 // as the file itself. False when either does not exist.
@@ -68,11 +72,12 @@ struct Attributes
 };
 
 // Those of the regular file at path itself, not of a link's target; nothing when path names
-// no regular file.
+// no regular file, and on Windows, whose files carry neither.
 std::optional<Attributes> attributesOf(const QString &path);
 
 // Those a file newly created in folder gets: the process's owner, the folder's group where it
-// hands its own group down and the process's otherwise, and mode 0666 less the umask.
+// hands its own group down and the process's otherwise, and mode 0666 less the umask (on
+// Windows nothing to set).
 Attributes newFileAttributes(const QString &folder);
 
 // Gives the open file the owner and the mode: false when the mode cannot be set, or when the

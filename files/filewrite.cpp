@@ -90,7 +90,7 @@ WriteResult writeOutputFile(const QString &path, const ContentWriter &write)
         return replaceFile(path, write);
     }
     const QString shown = QDir::toNativeSeparators(path);
-    QFile file(path);
+    QFile file(kind == FileSync::Kind::CharacterDevice ? FileSync::devicePath(path) : path);
     if (!file.open(QIODevice::WriteOnly)) {
         return notOpened(shown, FileSync::reasonOf(file));
     }

@@ -40,7 +40,7 @@ QString codePageCharacters()
 #endif
 }
 
-// The code page's mapping as Qt's converter has it, taken once for all 256 bytes and inverted
+// The code page's mapping as the converter has it, taken once for all 256 bytes and inverted
 // into a two-level table: for the high byte of a UTF-16 unit one of a few pages of 256 entries,
 // most units sharing the page of "not held". The page writer encodes many megabytes in small
 // print steps, and a converter call per step would cost more than the rest of the writing.

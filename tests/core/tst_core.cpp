@@ -282,8 +282,9 @@ private slots:
 };
 
 // A compose case: "args" one argument a line ("#" starts a comment line, "\#" an argument that
-// begins with "#"), "terminal" when standard error is one, "process" to run the real program,
-// "stdout-into" naming the file its standard output goes to (with "process": a full disk is
+// begins with "#"; {null device} is the system's own, which takes everything written to it),
+// "terminal" when standard error is one, "process" to run the real program, "stdout-into" naming
+// the file its standard output goes to (with "process": a full disk is
 // "/dev/full"); "folder" and "bare" as CaseFolder reads them, "out" for what the output folder
 // holds before the run (a link there may lead into the run's folders by placeholder), "modes"
 // with a line "MODE NAME" (octal) for each file of it whose mode is not 600, as copied.
@@ -302,7 +303,12 @@ void TestCore::compose()
     const Places places{{"{folder}", folder.path()},
                         {"{case}", dir},
                         {"{out}", out},
-                        {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)}};
+                        {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)},
+#ifdef Q_OS_WIN
+                        {"{null device}", u"NUL"_s}};
+#else
+                        {"{null device}", u"/dev/null"_s}};
+#endif
     if (QFileInfo::exists(dir + u"/out"_s)) {
         copyTree(dir + u"/out"_s, out,
                  [&](const QString &target) { return placed(target, places); });
