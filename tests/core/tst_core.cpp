@@ -237,6 +237,13 @@ QString applyEdit(Session &session, const QString &line)
 
 using TableFunction = QString (*)(const QString &);
 
+// The system's device that takes everything written to it, by its name.
+#ifdef Q_OS_WIN
+const QString NullDevice = u"NUL"_s;
+#else
+const QString NullDevice = u"/dev/null"_s;
+#endif
+
 // A row's name: lower-case words and numbers joined by "-".
 const QRegularExpression RowName(u"^[a-z0-9]+(-[a-z0-9]+)*$"_s);
 
@@ -303,12 +310,7 @@ void TestCore::compose()
     const Places places{{"{folder}", folder.path()},
                         {"{case}", dir},
                         {"{out}", out},
-                        {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)},
-#ifdef Q_OS_WIN
-                        {"{null device}", u"NUL"_s}};
-#else
-                        {"{null device}", u"/dev/null"_s}};
-#endif
+                        {"{bin}", QStringLiteral(TAVRIN_BIN_DIR)}};
     if (QFileInfo::exists(dir + u"/out"_s)) {
         copyTree(dir + u"/out"_s, out,
                  [&](const QString &target) { return placed(target, places); });
@@ -325,7 +327,7 @@ void TestCore::compose()
     QStringList arguments;
     for (const QString &line : fileLines(dir + u"/args"_s)) {
         if (!line.startsWith(u'#')) {
-            arguments += placed(unescape(line), places);
+            arguments += placed(unescape(line), places).replace(u"{null device}"_s, NullDevice);
         }
     }
     const QByteArray folderBefore = snapshot(folder.path());
