@@ -277,4 +277,39 @@ QString decode(QByteArrayView bytes)
     return text;
 }
 
+QString decodeText(QByteArrayView bytes)
+{
+    const QString text = decode(bytes);
+    const QStringView view(text);
+    qsizetype at = view.indexOf(u"&#");
+    if (at < 0) {
+        return text;
+    }
+    QString out;
+    out.reserve(text.size());
+    qsizetype done = 0;
+    for (; at >= 0; at = view.indexOf(u"&#", at + 2)) {
+        // encode() writes the code point in decimal without leading zeros, then ";".
+        qsizetype end = at + 2;
+        char32_t code = 0;
+        while (end < view.size() && end - at - 2 < 8 && view[end].isDigit() &&
+               view[end].unicode() < 0x80) {
+            code = code * 10 + (view[end].unicode() - u'0');
+            ++end;
+        }
+        const bool written =
+            end > at + 2 && view[at + 2] != u'0' && end < view.size() && view[end] == u';' &&
+            code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF) &&
+            (code > 0xFFFF || table().entry(char16_t(code)) == CodePageTable::NotHeld);
+        if (written) {
+            out.append(view.sliced(done, at - done));
+            out.append(QString::fromUcs4(&code, 1));
+            done = end + 1;
+            at = end - 1;
+        }
+    }
+    out.append(view.sliced(done));
+    return out;
+}
+
 } // namespace AnsiCodec

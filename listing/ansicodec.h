@@ -23,4 +23,10 @@ void appendEncodedReplacingCr(QByteArray &out, QStringView text, QByteArrayView 
 // Decodes Windows-1252 bytes; every byte value has a character.
 QString decode(QByteArrayView bytes);
 
+// Decodes a text that encode() wrote: the bytes as decode() reads them, and each reference
+// exactly as encode() writes it for a character the code page cannot hold ("&#10003;") read
+// back as that character, so that a saved text comes back as typed and encodes to the same
+// bytes again. Any other reference ("&#233;", "&#0010003;", "&#55357;") stays text.
+QString decodeText(QByteArrayView bytes);
+
 } // namespace AnsiCodec

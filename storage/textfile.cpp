@@ -58,7 +58,7 @@ TextRead readOneLineText(QIODevice &in, qint64 maxBytes)
     if (read.bytes.isEmpty() && !read.stopSeen) {
         return {ReadStatus::Empty, {}};
     }
-    return {ReadStatus::Ok, AnsiCodec::decode(read.bytes)};
+    return {ReadStatus::Ok, AnsiCodec::decodeText(read.bytes)};
 }
 
 TextRead readMultiLineText(QIODevice &in, qint64 maxBytes)
@@ -70,7 +70,7 @@ TextRead readMultiLineText(QIODevice &in, qint64 maxBytes)
     if (read.bytes.isEmpty()) {
         return {ReadStatus::Empty, {}};
     }
-    return {ReadStatus::Ok, joinLoadedLines(splitLines(AnsiCodec::decode(read.bytes)))};
+    return {ReadStatus::Ok, joinLoadedLines(splitLines(AnsiCodec::decodeText(read.bytes)))};
 }
 
 QString joinLoadedLines(const QStringList &lines)
