@@ -382,8 +382,12 @@ void MainWindow::styleItemTriggered(size_t index)
 void MainWindow::preview()
 {
     m_session.outputPath = m_session.programFolder + u"preview.html"_s;
-    if (writeListing()) {
-        Browser::openFile(m_session.outputPath);
+    // The page is written either way; a seller told that nothing could show it can open it.
+    if (writeListing() && !Browser::openFile(m_session.outputPath)) {
+        MessageBox::showError(this, windowTitle(),
+                              u"The listing was written to \"%1\", but no program could be "
+                              u"started to show it.\n\nOpen that file in your browser."_s.arg(
+                                  QDir::toNativeSeparators(m_session.outputPath)));
     }
 }
 

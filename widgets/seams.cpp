@@ -75,13 +75,12 @@ void MessageBox::setTestHook(Hook hook)
     messageHook() = std::move(hook);
 }
 
-void Browser::openFile(const QString &path)
+bool Browser::openFile(const QString &path)
 {
     if (browserHook()) {
-        browserHook()(path);
-        return;
+        return browserHook()(path);
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void Browser::setTestHook(Hook hook)

@@ -46,9 +46,10 @@ public:
 class Browser
 {
 public:
-    using Hook = std::function<void(const QString &path)>;
+    using Hook = std::function<bool(const QString &path)>;
 
-    // Hands a local file to the desktop's default handler; whether that worked is not known.
-    static void openFile(const QString &path);
+    // Hands a local file to the desktop's default handler: false when the desktop says it
+    // could not (no handler, no browser behind it). Whether a browser then shows it is not known.
+    static bool openFile(const QString &path);
     static void setTestHook(Hook hook);
 };

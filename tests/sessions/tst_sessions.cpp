@@ -23,6 +23,7 @@
 //   close [WINDOW]             the main window closes; with WINDOW, that window's close box
 //   restart                    the main window closes and a new one loads, as the next run
 //   mkdir PATH                 a folder takes the place of a file, as another program could do
+//   no-browser                 the next file handed to the browser finds nothing to open it
 //   expect text CONTROL TEXT   a box's text (lines joined by \n), a caption or a window title
 //   expect checked CONTROL yes|no
 //   expect list List1 A|B|C    the rows, top to bottom
@@ -149,7 +150,10 @@ private:
             return m_answers.isEmpty() ? std::nullopt : m_answers.takeFirst();
         })
                                    : SaveDialog::Hook());
-        Browser::setTestHook(on ? Browser::Hook([this](const QString &path) { m_opened = path; })
+        Browser::setTestHook(on ? Browser::Hook([this](const QString &path) {
+            m_opened = path;
+            return !std::exchange(m_browserFails, false);
+        })
                                 : Browser::Hook());
         MessageBox::setTestHook(
             on ? MessageBox::Hook([this](QMessageBox &box) { m_message = box.text(); })
@@ -215,6 +219,7 @@ private:
     std::optional<SaveRequest> m_request;
     QString m_message;
     QString m_opened;
+    bool m_browserFails = false;
 };
 
 QString WindowSession::step(const QString &line)
@@ -237,6 +242,10 @@ QString WindowSession::step(const QString &line)
         finish();
         m_window.reset();
         start();
+        return {};
+    }
+    if (verb == u"no-browser"_s) {
+        m_browserFails = true;
         return {};
     }
     if (verb == u"mkdir"_s) {
@@ -332,10 +341,9 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
     if (what == u"message"_s) {
         // A message shows the folder as the system writes paths.
         const QString shown = QDir::toNativeSeparators(folder().chopped(1));
-        got = QString::fromUtf8(portableSeparators(
-                                    std::exchange(m_message, QString())
-                                        .replace(shown, u"{folder}"_s)
-                                        .toUtf8()))
+        got = QString::fromUtf8(
+                  portableSeparators(
+                      std::exchange(m_message, QString()).replace(shown, u"{folder}"_s).toUtf8()))
                   .replace(u"{folder}"_s, folder().chopped(1));
     } else if (what == u"opened"_s) {
         got = std::exchange(m_opened, QString());
