@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -238,6 +240,42 @@ private slots:
         MainWindow window;
         QVERIFY(window.load(m_folder) && closeAccepted(window));
         QCOMPARE(folderContents(m_folder), before);
+    }
+
+    // A second start on a folder a running copy holds, even by another path, says so and
+    // opens nothing; the lock of a copy that was killed is taken over by the next start.
+    void oneCopyAFolder()
+    {
+        const QString sameFolder = m_folder + u"../"_s + QDir(m_folder).dirName() + u'/';
+        const auto before = folderContents(m_folder);
+        {
+            QLockFile running(programFolderLockPath(m_folder));
+            QVERIFY(running.tryLock(0));
+            bool shown = false;
+            QCOMPARE(runProgram(sameFolder, [&shown](MainWindow &) { shown = true; }), 1);
+            QVERIFY(!shown && m_boxes.size() == 1);
+            QVERIFY2(m_boxes[0].contains(QDir::toNativeSeparators(m_dir->path())),
+                     qPrintable(m_boxes[0]));
+            QCOMPARE(folderContents(m_folder), before);
+        }
+        const QString program = QFileInfo(QStringLiteral(TAVRIN_BIN_DIR "/tavrin")).exists()
+                                    ? u"tavrin"_s
+                                    : u"tavrin.exe"_s;
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIN_BIN_DIR "/") + program, m_folder + program));
+        QProcess killed;
+        killed.start(m_folder + program, {});
+        QVERIFY(killed.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(programFolderLockPath(m_folder)), 20000);
+        killed.kill();
+        QVERIFY(killed.waitForFinished());
+        bool shown = false;
+        QCOMPARE(runProgram(m_folder,
+                            [&shown](MainWindow &window) {
+                                shown = true;
+                                QTimer::singleShot(0, &window, &QWidget::close);
+                            }),
+                 0);
+        QVERIFY(shown);
     }
 
     // A logout and a signal arriving together close the window twice; it saves once.
