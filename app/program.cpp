@@ -1,10 +1,9 @@
 #include "program.h"
 
 #include "mainwindow.h"
+#include "seams.h"
 #include "splashwindow.h"
 #include "terminationsignals.h"
-
-#include "seams.h"
 #include "windowtitle.h"
 
 #include <QApplication>
