@@ -1,7 +1,6 @@
 #include "batchplan.h"
 
 #include "filenamefilter.h"
-#include "textrules.h"
 
 #include <QHash>
 #include <QSet>

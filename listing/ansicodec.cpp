@@ -292,8 +292,7 @@ QString decodeText(QByteArrayView bytes)
         // encode() writes the code point in decimal without leading zeros, then ";".
         qsizetype end = at + 2;
         char32_t code = 0;
-        while (end < view.size() && end - at - 2 < 8 && view[end].isDigit() &&
-               view[end].unicode() < 0x80) {
+        while (end < view.size() && end - at - 2 < 8 && view[end] >= u'0' && view[end] <= u'9') {
             code = code * 10 + (view[end].unicode() - u'0');
             ++end;
         }

@@ -227,12 +227,15 @@ QString WindowSession::step(const QString &line)
     const QStringList words = line.split(u' ');
     const QString verb = words[0];
     const auto rest = [&](int from) {
-        QFile missing(folder() + u"no such folder/file"_s);
-        const QString noSuchFolder =
-            missing.open(QIODevice::WriteOnly) ? QString() : FileSync::reasonOf(missing);
-        return unescape(line.section(u' ', from))
-            .replace(u"{folder}"_s, folder().chopped(1))
-            .replace(u"{no such folder}"_s, noSuchFolder);
+        QString text =
+            unescape(line.section(u' ', from)).replace(u"{folder}"_s, folder().chopped(1));
+        if (text.contains(u"{no such folder}"_s)) {
+            QFile missing(folder() + u"no such folder/file"_s);
+            text.replace(u"{no such folder}"_s, missing.open(QIODevice::WriteOnly)
+                                                    ? QString()
+                                                    : FileSync::reasonOf(missing));
+        }
+        return text;
     };
     if (verb == u"save"_s || verb == u"cancel"_s) {
         m_answers.append(verb == u"save"_s ? std::optional(folder() + rest(1)) : std::nullopt);
