@@ -9,11 +9,13 @@
 //   window TITLE      the window with this caption is up; it comes to the front
 //   focus NAME        Tab until the control NAME has the focus, in the main window's focus
 //                     order (the window starts with the first control focused)
-//   type TEXT         the characters typed as Unicode input (\s a blank, \u{HEX} any character)
+//   type TEXT         the characters typed as Unicode input (the escapes of tests/cases.h)
 //   keys KEY ...      the keys pressed in turn: alt, tab, return, space, up, down, left, right
 //   wait-file PATH    PATH (the program folder's own files by name) appears within 30 seconds
 //   close             the close box of the window in front
 //   exit STATUS       the program ends within 30 seconds, with STATUS
+
+#include "../cases.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,7 +23,6 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSize>
 #include <QStringList>
 #include <QThread>
@@ -117,18 +118,6 @@ std::optional<WORD> virtualKey(const QString &name)
     };
     const auto key = keys.find(name);
     return key == keys.end() ? std::nullopt : std::optional(key.value());
-}
-
-QString unescaped(const QString &text)
-{
-    QString out = text;
-    out.replace(u"\\s"_s, u" "_s);
-    static const QRegularExpression code(uR"(\\u\{([0-9A-Fa-f]+)\})"_s);
-    for (QRegularExpressionMatch m = code.match(out); m.hasMatch(); m = code.match(out)) {
-        const char32_t c = m.captured(1).toUInt(nullptr, 16);
-        out.replace(m.capturedStart(), m.capturedLength(), QString::fromUcs4(&c, 1));
-    }
-    return out;
 }
 
 // What the forms say: the main window's focus order and the splash window's size.
@@ -265,7 +254,7 @@ std::optional<QString> Driver::step(const QString &line)
         }
         m_focus = target;
     } else if (verb == u"type"_s) {
-        for (const QChar c : unescaped(rest)) {
+        for (const QChar c : unescape(rest)) {
             typeUnit(c.unicode());
         }
     } else if (verb == u"keys"_s) {
