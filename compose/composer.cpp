@@ -267,13 +267,16 @@ int writeToStandardOutput(QIODevice &out, QIODevice &err, const QString &text)
     return Success;
 }
 
-// One line per finding, each behind the prefix; true when there was any.
+// One line per finding, each behind the prefix; true when any stops the listing as it is
+// (policy and advice lines alone do not).
 bool reportFindings(QIODevice &err, const QString &prefix, const std::vector<Finding> &findings)
 {
+    bool stops = false;
     for (const Finding &finding : findings) {
         writeLine(err, prefix + formatFinding(finding));
+        stops = stops || stopsListing(finding);
     }
-    return !findings.empty();
+    return stops;
 }
 
 // The progress line of a batch or a fill, redrawn in place on a terminal and left out
