@@ -271,9 +271,6 @@ QByteArray browserReading(QByteArrayView page, const PageTraits &traits)
     return text;
 }
 
-// The scheme of an address as a browser reads it: control characters and spaces at the start
-// are ignored, tabs and line breaks anywhere are removed, letter case does not matter. Empty
-// when the address has no scheme (a relative address).
 // Where a browser begins to read an address: past control characters and spaces.
 qsizetype addressStart(QByteArrayView url)
 {
@@ -298,6 +295,9 @@ bool isTabOrLineBreak(char c)
     return c == '\t' || c == '\n' || c == '\r';
 }
 
+// The scheme of an address as a browser reads it: control characters and spaces at the start
+// are ignored, tabs and line breaks anywhere are removed, letter case does not matter. Empty
+// when the address has no scheme (a relative address).
 QByteArray urlScheme(QByteArrayView url)
 {
     QByteArray scheme;
