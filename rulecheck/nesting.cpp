@@ -72,9 +72,10 @@ struct Known
 
 constexpr unsigned Block = Special | ClosesP | ClosedInScope;
 
-// What the parser is given for "isindex": a name it does not know, of the same length. The
-// parser still builds the form, label and input that an isindex once stood for; a browser
-// today makes it an unknown element like any other, whose own attributes are all there is.
+// What the parser is given for "isindex": a name it does not know, of the same length. Given
+// the name itself, the parser builds the form, label and input that an isindex once stood for;
+// a browser today makes it an unknown element like any other, whose own attributes are all
+// there is.
 constexpr std::string_view InertIsindex = "x-isind";
 static_assert(InertIsindex.size() == std::string_view("isindex").size());
 
