@@ -160,8 +160,10 @@ struct Options
                             u"FILE"_s};
     QCommandLineOption check{
         u"check"_s, u"Check each page against the marketplace's rules as well and report on "
-                    "standard error what it would reject or strip, with exit status 3 "
-                    "when it finds anything. The pages are written all the same."_s};
+                    "standard error what it would refuse (refused:) or hide (hidden:), what "
+                    "its links policy asks the seller to look at (policy:) and what phones "
+                    "show badly (advice:), with exit status 3 when anything is refused or "
+                    "hidden. The pages are written all the same."_s};
 
     // The options that give the texts of a single listing, which a batch takes from its file.
     QList<const QCommandLineOption *> listingTexts() const
@@ -178,7 +180,7 @@ const QString AppDescription =
     "  tavrin-compose [--folder DIR] --batch ITEMS.csv --output-dir DIR [--check]\n"
     "  tavrin-compose [--folder DIR] --fill ITEMS.csv --output FILLED.csv [--check]\n\n"
     "Exit status: 0 done; 1 a file could not be read or written; 2 wrong usage; 3 --check found "
-    "something the marketplace rejects (every page was written)."_s;
+    "something the marketplace refuses or hides (every page was written)."_s;
 
 // A text option given to a job that takes its texts from a file, or nothing.
 std::optional<QString> textOptionWith(const QString &job, const QCommandLineParser &parser,
@@ -267,13 +269,16 @@ int writeToStandardOutput(QIODevice &out, QIODevice &err, const QString &text)
     return Success;
 }
 
-// One line per finding, each behind the prefix; true when there was any.
+// One line per finding, each behind the prefix; true when any stops the listing as it is
+// (policy and advice lines alone do not).
 bool reportFindings(QIODevice &err, const QString &prefix, const std::vector<Finding> &findings)
 {
+    bool stops = false;
     for (const Finding &finding : findings) {
         writeLine(err, prefix + formatFinding(finding));
+        stops = stops || stopsListing(finding);
     }
-    return !findings.empty();
+    return stops;
 }
 
 // The progress line of a batch or a fill, redrawn in place on a terminal and left out

@@ -11,7 +11,7 @@
 // or deletes a file in that folder.
 namespace Composer {
 
-// Findings: --check found markup the marketplace rejects; every page was still written.
+// Findings: --check found markup the marketplace refuses or hides; every page was still written.
 enum ExitCode { Success = 0, FileFailure = 1, BadUsage = 2, Findings = 3 };
 
 // What the caller knows about the streams and the toolkit does not.

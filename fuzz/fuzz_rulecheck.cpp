@@ -6,7 +6,7 @@
 // A page: any bytes, a U+001F byte ending each section but the last, checked as a listing's
 // page is checked. Debian's libgumbo keeps its assertions on, so a page it trips over aborts
 // here as it would abort the composer. Every finding stands in the page, in page order, with
-// its markup; but for an element the parser makes of its own (the form of an <isindex>).
+// its markup; but for an element the parser makes of its own, which stands nowhere in the page.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray page = fuzzInput(data, size);

@@ -72,6 +72,13 @@ struct Known
 
 constexpr unsigned Block = Special | ClosesP | ClosedInScope;
 
+// What the parser is given for "isindex": a name it does not know, of the same length. Given
+// the name itself, the parser builds the form, label and input that an isindex once stood for;
+// a browser today makes it an unknown element like any other, whose own attributes are all
+// there is.
+constexpr std::string_view InertIsindex = "x-isind";
+static_assert(InertIsindex.size() == std::string_view("isindex").size());
+
 constexpr Known KnownTags[] = {
     {"html", Ignored | Special | Scope | TableEnd | Structure},
     {"head", Ignored | Special},
@@ -89,7 +96,6 @@ constexpr Known KnownTags[] = {
     {"image", Void | Reconstructs},
     {"img", Void | Special | Reconstructs | Breakout},
     {"input", Void | Special | Reconstructs},
-    {"isindex", Void | Special},
     {"keygen", Void | Special | Reconstructs},
     {"link", Void | Special},
     {"menuitem", Void | Special},
@@ -352,6 +358,7 @@ public:
 private:
     char *forParser();
     void blank(qsizetype from, qsizetype to);
+    void rename(qsizetype at, std::string_view name);
     void commentOut(qsizetype from, qsizetype to, bool closed);
     Tag readTag(qsizetype at, bool endTag) const;
     int intern(const std::string &name, bool foreign);
@@ -865,6 +872,14 @@ void Scan::blank(qsizetype from, qsizetype to)
     }
 }
 
+// The tag name at at replaced by one of the same length.
+void Scan::rename(qsizetype at, std::string_view name)
+{
+    if (m_forParser) {
+        std::memcpy(forParser() + at, name.data(), name.size());
+    }
+}
+
 // The bytes from from to to made a comment: "<!--", blanks, and "-->" where closed.
 void Scan::commentOut(qsizetype from, qsizetype to, bool closed)
 {
@@ -1022,6 +1037,9 @@ NestingBound Scan::run()
         }
         for (const auto &[from, to] : tag.repeated) {
             blank(from, to);
+        }
+        if (tag.name == "isindex") {
+            rename(at + (endTag ? 2 : 1), InertIsindex);
         }
         i = tag.end;
         if (tag.end == n && (n == 0 || t[n - 1] != '>')) {

@@ -41,6 +41,8 @@ struct NestingBound
 // change; only the part up to the tag past a limit is seen to):
 // - an attribute whose name the tag already has is blanked, name and value, with spaces: a
 //   browser keeps the first and reads on, while the parser runs the names after it together;
+// - an "isindex" tag is given another name, of the same length, that the parser does not know:
+//   the parser makes a form of it, a browser an unknown element;
 // - a "<![CDATA[" is made a comment up to the first ">", as it reads in HTML content. In SVG
 //   and MathML content it opens a section of text up to "]]>", which the parser, at an
 //   element that holds HTML inside a table, inserts in a way that fails its own assertion.

@@ -116,21 +116,36 @@ struct UrlAttribute
 {
     const char *name;
     UrlList list;
+    // Whether a browser ever loads or opens the address; a script address where it does not
+    // (a quotation's source) is only text.
+    bool followed = true;
 };
 
-// Every attribute through which a page loads a resource or links elsewhere.
+// Every attribute through which a page loads a resource or links elsewhere. A form's action is
+// no such attribute of any other element (an <isindex> is no form today), and the form itself
+// is refused.
 constexpr UrlAttribute UrlAttributes[] = {
-    {"action", UrlList::One},     {"archive", UrlList::SpaceSeparated},
-    {"background", UrlList::One}, {"cite", UrlList::One},
-    {"classid", UrlList::One},    {"codebase", UrlList::One},
-    {"data", UrlList::One},       {"dynsrc", UrlList::One},
-    {"formaction", UrlList::One}, {"href", UrlList::One},
-    {"icon", UrlList::One},       {"imagesrcset", UrlList::SourceSet},
-    {"longdesc", UrlList::One},   {"lowsrc", UrlList::One},
-    {"manifest", UrlList::One},   {"ping", UrlList::SpaceSeparated},
-    {"poster", UrlList::One},     {"profile", UrlList::SpaceSeparated},
-    {"src", UrlList::One},        {"srcset", UrlList::SourceSet},
-    {"usemap", UrlList::One},     {"xlink:href", UrlList::One},
+    {"archive", UrlList::SpaceSeparated},
+    {"background", UrlList::One},
+    {"cite", UrlList::One, false},
+    {"classid", UrlList::One},
+    {"codebase", UrlList::One},
+    {"data", UrlList::One},
+    {"dynsrc", UrlList::One},
+    {"formaction", UrlList::One},
+    {"href", UrlList::One},
+    {"icon", UrlList::One},
+    {"imagesrcset", UrlList::SourceSet},
+    {"longdesc", UrlList::One},
+    {"lowsrc", UrlList::One},
+    {"manifest", UrlList::One},
+    {"ping", UrlList::SpaceSeparated},
+    {"poster", UrlList::One},
+    {"profile", UrlList::SpaceSeparated},
+    {"src", UrlList::One},
+    {"srcset", UrlList::SourceSet},
+    {"usemap", UrlList::One},
+    {"xlink:href", UrlList::One},
 };
 
 bool isActiveElement(GumboTag tag)
@@ -186,6 +201,7 @@ bool tagNameEndsAt(QByteArrayView text, qsizetype length)
 struct PageTraits
 {
     bool noscript = false;
+    bool select = false;
     qsizetype firstForeign = -1; // where the first <svg or <math stands
 };
 
@@ -206,6 +222,8 @@ PageTraits traitsOf(QByteArrayView page)
         const char first = lower(name.front());
         if (first == 'n' && startsWithIgnoringCase(name, "noscript")) {
             traits.noscript = true;
+        } else if (first == 's' && startsWithIgnoringCase(name, "select")) {
+            traits.select = true;
         } else if (traits.firstForeign < 0 &&
                    ((first == 's' && startsWithIgnoringCase(name, "svg")) ||
                     (first == 'm' && startsWithIgnoringCase(name, "math")))) {
@@ -222,10 +240,15 @@ PageTraits traitsOf(QByteArrayView page)
 // - a </p> or </br> end tag ends SVG and MathML content, and what follows is HTML again; the
 //   parser stays in that content at those end tags, but leaves it at a <p> or <br> start tag,
 //   which outside such content makes no difference that could hide or show markup. Only end
-//   tags after the first <svg or <math are turned, and their attributes are not checked.
+//   tags after the first <svg or <math are turned, and their attributes are not checked;
+// - a browser keeps what a <select> or its options hold as elements, where the parser drops
+//   every element but an option, an optgroup and a script there; a select given a name that
+//   the parser does not know holds elements as any other element does.
 // Every offset stays the page's, so findings point at the page as written.
 QByteArray browserReading(QByteArrayView page, const PageTraits &traits)
 {
+    static constexpr QByteArrayView InertSelect = "x-sele";
+    static_assert(InertSelect.size() == QByteArrayView("select").size());
     QByteArray text = page.toByteArray();
     char *const d = text.data();
     for (qsizetype i = 0; (i = text.indexOf('<', i)) >= 0; ++i) {
@@ -234,6 +257,9 @@ QByteArray browserReading(QByteArrayView page, const PageTraits &traits)
         const QByteArrayView name(d + at, text.size() - at);
         if (startsWithIgnoringCase(name, "noscript")) {
             std::memcpy(d + at, "noframes", 8);
+        } else if (traits.select && startsWithIgnoringCase(name, "select") &&
+                   tagNameEndsAt(name, InertSelect.size())) {
+            std::memcpy(d + at, InertSelect.data(), size_t(InertSelect.size()));
         } else if (endTag && traits.firstForeign >= 0 && i > traits.firstForeign) {
             if (startsWithIgnoringCase(name, "p") && tagNameEndsAt(name, 1)) {
                 std::memcpy(d + i, "<p/", 3);
@@ -245,10 +271,8 @@ QByteArray browserReading(QByteArrayView page, const PageTraits &traits)
     return text;
 }
 
-// The scheme of an address as a browser reads it: control characters and spaces at the start
-// are ignored, tabs and line breaks anywhere are removed, letter case does not matter. Empty
-// when the address has no scheme (a relative address).
-QByteArray urlScheme(QByteArrayView url)
+// Where a browser begins to read an address: past control characters and spaces.
+qsizetype addressStart(QByteArrayView url)
 {
     // The parser hands control characters over as U+FFFD, where a browser keeps them and then
     // ignores them at the start of an address; so a leading U+FFFD counts as one.
@@ -263,10 +287,23 @@ QByteArray urlScheme(QByteArrayView url)
             break;
         }
     }
+    return i;
+}
+
+bool isTabOrLineBreak(char c)
+{
+    return c == '\t' || c == '\n' || c == '\r';
+}
+
+// The scheme of an address as a browser reads it: control characters and spaces at the start
+// are ignored, tabs and line breaks anywhere are removed, letter case does not matter. Empty
+// when the address has no scheme (a relative address).
+QByteArray urlScheme(QByteArrayView url)
+{
     QByteArray scheme;
-    for (; i < url.size(); ++i) {
+    for (qsizetype i = addressStart(url); i < url.size(); ++i) {
         const char c = url[i];
-        if (c == '\t' || c == '\n' || c == '\r') {
+        if (isTabOrLineBreak(c)) {
             continue;
         }
         if (c == ':') {
@@ -286,6 +323,126 @@ QByteArray urlScheme(QByteArrayView url)
 bool isScriptScheme(QByteArrayView scheme)
 {
     return scheme == "javascript" || scheme == "vbscript";
+}
+
+// The marketplace's own sites: each country's site and every name under it.
+constexpr QByteArrayView MarketplaceDomains[] = {
+    "ebay.com", "ebay.ca", "ebay.co.uk", "ebay.com.au", "ebay.de",     "ebay.fr",
+    "ebay.it",  "ebay.es", "ebay.at",    "ebay.ch",     "ebay.be",     "ebay.nl",
+    "ebay.ie",  "ebay.pl", "ebay.ph",    "ebay.com.hk", "ebay.com.sg", "ebay.com.my",
+};
+
+bool isMarketplaceHost(QByteArrayView host)
+{
+    return std::any_of(
+        std::begin(MarketplaceDomains), std::end(MarketplaceDomains), [&](QByteArrayView domain) {
+            return host == domain ||
+                   (host.endsWith(domain) && host[host.size() - domain.size() - 1] == '.');
+        });
+}
+
+// The site a link leads to, by name and in lower case: the host of an http, https or ftp
+// address, or of one that begins with two slashes. Empty for an address within the page's own
+// site and for every other scheme (mailto:, tel:, ...).
+QByteArray linkHost(QByteArrayView url)
+{
+    QByteArray text;
+    for (qsizetype i = addressStart(url); i < url.size(); ++i) {
+        if (!isTabOrLineBreak(url[i])) {
+            text += lower(url[i]);
+        }
+    }
+    const QByteArray scheme = urlScheme(text);
+    const auto isSlash = [](char c) { return c == '/' || c == '\\'; };
+    qsizetype i = 0;
+    if (scheme == "http" || scheme == "https" || scheme == "ftp") {
+        i = scheme.size() + 1;
+    } else if (!scheme.isEmpty() || text.size() < 2 || !isSlash(text[0]) || !isSlash(text[1])) {
+        return {};
+    }
+    while (i < text.size() && isSlash(text[i])) {
+        ++i;
+    }
+    qsizetype end = i;
+    while (end < text.size() && !isSlash(text[end]) && text[end] != '?' && text[end] != '#') {
+        ++end;
+    }
+    QByteArrayView host = QByteArrayView(text).sliced(i, end - i);
+    host = host.sliced(host.lastIndexOf('@') + 1);
+    if (const qsizetype port = host.indexOf(':'); port >= 0 && !host.startsWith('[')) {
+        host.truncate(port);
+    }
+    while (host.endsWith('.')) {
+        host.chop(1);
+    }
+    return host.toByteArray();
+}
+
+// Whether the length at the start of text is more pixels than a phone shows: digits and maybe a
+// fraction, as a browser reads a width. *unit is what follows the number.
+bool widerThanPhones(QByteArrayView text, QByteArrayView *unit)
+{
+    qsizetype i = 0;
+    qint64 whole = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        whole = std::min<qint64>(whole * 10 + (text[i++] - '0'), MaxPhoneWidth + 1);
+    }
+    if (i == 0) {
+        return false;
+    }
+    bool fraction = false;
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            fraction = fraction || text[i] != '0';
+        }
+    }
+    *unit = text.sliced(i);
+    return whole > MaxPhoneWidth || (whole == MaxPhoneWidth && fraction);
+}
+
+// A width attribute's value in pixels (anything but a share in per cent) over a phone's width.
+bool widthAttributeTooWide(QByteArrayView value)
+{
+    while (!value.isEmpty() && isHtmlSpace(value.front())) {
+        value = value.sliced(1);
+    }
+    QByteArrayView unit;
+    return widerThanPhones(value, &unit) && !unit.startsWith('%');
+}
+
+// A width or min-width declaration in pixels, over a phone's width, in a style attribute.
+// Comments and escapes are not interpreted, as for addresses in style.
+bool cssWidthTooWide(QByteArrayView css)
+{
+    for (qsizetype begin = 0; begin < css.size();) {
+        qsizetype end = css.indexOf(';', begin);
+        end = end < 0 ? css.size() : end;
+        const QByteArrayView declaration = css.sliced(begin, end - begin);
+        begin = end + 1;
+        const qsizetype colon = declaration.indexOf(':');
+        if (colon < 0) {
+            continue;
+        }
+        const QByteArrayView property = declaration.first(colon).trimmed();
+        QByteArrayView value = declaration.sliced(colon + 1).trimmed();
+        if (!equalsIgnoringCase(property, "width") && !equalsIgnoringCase(property, "min-width")) {
+            continue;
+        }
+        if (const qsizetype bang = value.indexOf('!'); bang >= 0) {
+            if (!equalsIgnoringCase(value.sliced(bang + 1).trimmed(), "important")) {
+                continue;
+            }
+            value = value.first(bang).trimmed();
+        }
+        if (value.startsWith('+')) {
+            value = value.sliced(1);
+        }
+        QByteArrayView unit;
+        if (widerThanPhones(value, &unit) && equalsIgnoringCase(unit, "px")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The addresses of a srcset value: each candidate is an address followed by descriptors up to
@@ -418,6 +575,68 @@ QString shortened(const QString &text, qsizetype limit)
     return text.size() <= limit ? text : text.left(limit - 3) + u"..."_s;
 }
 
+bool insideNoscript(const GumboNode *node)
+{
+    for (const GumboNode *p = node->parent; p && p->type != GUMBO_NODE_DOCUMENT; p = p->parent) {
+        if (p->v.element.tag == GUMBO_TAG_NOSCRIPT &&
+            p->v.element.tag_namespace == GUMBO_NAMESPACE_HTML) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A template that a browser attaches to the element around it as its shadow root, content and
+// all.
+bool isShadowRoot(const GumboElement &e)
+{
+    const GumboAttribute *mode = gumbo_get_attribute(&e.attributes, "shadowrootmode");
+    return mode &&
+           (equalsIgnoringCase(mode->value, "open") || equalsIgnoringCase(mode->value, "closed"));
+}
+
+// An SVG animation of an element's address: <set> or <animate> whose attributeName is href.
+bool animatesAddress(const GumboElement &e)
+{
+    if (e.tag_namespace != GUMBO_NAMESPACE_SVG || e.tag != GUMBO_TAG_UNKNOWN) {
+        return false;
+    }
+    GumboStringPiece name = e.original_tag;
+    gumbo_tag_from_original_text(&name);
+    const QByteArrayView tag(name.data, qsizetype(name.length));
+    const GumboAttribute *target = gumbo_get_attribute(&e.attributes, "attributeName");
+    if (!target || !(equalsIgnoringCase(tag, "set") || equalsIgnoringCase(tag, "animate"))) {
+        return false;
+    }
+    const QByteArrayView attribute = QByteArrayView(target->value).trimmed();
+    return attribute == "href" || attribute == "xlink:href";
+}
+
+// Whether a width on the element sets the width of what it stands in: the elements whose width
+// attribute a browser takes, and an <svg>.
+bool takesWidth(const GumboElement &e)
+{
+    if (e.tag_namespace != GUMBO_NAMESPACE_HTML) {
+        return e.tag == GUMBO_TAG_SVG;
+    }
+    switch (e.tag) {
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_TABLE:
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_COLGROUP:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_VIDEO:
+    case GUMBO_TAG_CANVAS:
+    case GUMBO_TAG_MARQUEE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 class Scanner
 {
 public:
@@ -434,7 +653,9 @@ public:
 
 private:
     void element(const GumboNode *node);
-    void attribute(const GumboElement &element, const GumboAttribute &attribute);
+    void attribute(const GumboElement &element, const GumboAttribute &attribute,
+                   bool animatesAddress);
+    void link(const GumboElement &element, const GumboAttribute &attribute);
     void styleText(const GumboNode *node);
     void markSynced(qsizetype offset);
     void refuse(qsizetype offset, FindingKind kind);
@@ -570,13 +791,23 @@ bool Scanner::scan(QByteArrayView reading, qsizetype begin, qsizetype end)
             if (m_tracking) {
                 markSynced(offsetOf(e.original_tag.data));
             }
-            if (isActiveElement(e.tag)) {
+            if (e.tag == GUMBO_TAG_SCRIPT && insideNoscript(node)) {
+                // For a browser that runs scripts it is text; for one that does not, it is not
+                // run.
+            } else if (isActiveElement(e.tag)) {
                 add(offsetOf(e.original_tag.data), FindingKind::ActiveElement,
                     QString::fromLatin1(gumbo_normalized_tagname(e.tag)), tagMarkup(e));
+                if (const GumboAttribute *action = gumbo_get_attribute(&e.attributes, "action");
+                    action && e.tag == GUMBO_TAG_FORM) {
+                    link(e, *action);
+                }
             } else {
                 element(node);
             }
-            children = &e.children;
+            // A template's content stays inert, unless it is a shadow root the parser attaches.
+            if (node->type != GUMBO_NODE_TEMPLATE || isShadowRoot(e)) {
+                children = &e.children;
+            }
         } else if (node->type == GUMBO_NODE_TEXT && node->parent &&
                    node->parent->type == GUMBO_NODE_ELEMENT &&
                    node->parent->v.element.tag == GUMBO_TAG_STYLE) {
@@ -615,12 +846,19 @@ void Scanner::element(const GumboNode *node)
             }
         }
     }
+    if (e.tag == GUMBO_TAG_BASE && e.tag_namespace == GUMBO_NAMESPACE_HTML &&
+        gumbo_get_attribute(&e.attributes, "href")) {
+        add(offsetOf(e.original_tag.data), FindingKind::BaseAddress, u"base"_s, tagMarkup(e));
+        return;
+    }
+    const bool animation = animatesAddress(e);
     for (unsigned int i = 0; i < e.attributes.length; ++i) {
-        attribute(e, *static_cast<const GumboAttribute *>(e.attributes.data[i]));
+        attribute(e, *static_cast<const GumboAttribute *>(e.attributes.data[i]), animation);
     }
 }
 
-void Scanner::attribute(const GumboElement &element, const GumboAttribute &attribute)
+void Scanner::attribute(const GumboElement &element, const GumboAttribute &attribute,
+                        bool animatesAddress)
 {
     const QByteArrayView name(attribute.name);
     const qsizetype offset = offsetOf(attribute.original_name.data);
@@ -636,6 +874,29 @@ void Scanner::attribute(const GumboElement &element, const GumboAttribute &attri
     if (name == "style") {
         if (plainHttpInCss(value).first >= 0) {
             report(FindingKind::PlainHttp);
+        }
+        if ((element.tag_namespace == GUMBO_NAMESPACE_HTML || takesWidth(element)) &&
+            cssWidthTooWide(value)) {
+            report(FindingKind::FixedWidth);
+        }
+        return;
+    }
+    if (name == "width") {
+        if (takesWidth(element) && widthAttributeTooWide(value)) {
+            report(FindingKind::FixedWidth);
+        }
+        return;
+    }
+    if (animatesAddress && (name == "to" || name == "from" || name == "values")) {
+        for (qsizetype begin = 0; begin <= value.size();) {
+            const qsizetype semicolon = value.indexOf(';', begin);
+            const qsizetype end = semicolon < 0 ? value.size() : semicolon;
+            const QByteArray scheme = urlScheme(value.sliced(begin, end - begin));
+            if (isScriptScheme(scheme) || scheme == "data") {
+                report(FindingKind::AnimatedAddress);
+                return;
+            }
+            begin = end + 1;
         }
         return;
     }
@@ -658,14 +919,28 @@ void Scanner::attribute(const GumboElement &element, const GumboAttribute &attri
     }
     for (QByteArrayView url : urls) {
         const QByteArray scheme = urlScheme(url);
-        if (known->list == UrlList::One && isScriptScheme(scheme)) {
+        if (known->list == UrlList::One && known->followed && isScriptScheme(scheme)) {
             report(FindingKind::ScriptAddress);
             return;
         }
         if (scheme == "http") {
             report(FindingKind::PlainHttp);
-            return;
+            break;
         }
+    }
+    if (name == "formaction" || ((name == "href" || name == "xlink:href") &&
+                                 (element.tag == GUMBO_TAG_A || element.tag == GUMBO_TAG_AREA))) {
+        link(element, attribute);
+    }
+}
+
+// A link, or a form's target, to a site other than the marketplace's own.
+void Scanner::link(const GumboElement &element, const GumboAttribute &attribute)
+{
+    const QByteArray host = linkHost(attribute.value);
+    if (!host.isEmpty() && !isMarketplaceHost(host)) {
+        add(offsetOf(attribute.original_name.data), FindingKind::ForeignLink,
+            QString::fromUtf8(host), attributeMarkup(element, attribute));
     }
 }
 
@@ -725,6 +1000,14 @@ QString kindText(const Finding &f)
         return u"event handler \"%1\""_s.arg(f.detail);
     case FindingKind::ScriptAddress:
         return u"script address in \"%1\""_s.arg(f.detail);
+    case FindingKind::AnimatedAddress:
+        return u"script or data: address given by an animation in \"%1\""_s.arg(f.detail);
+    case FindingKind::BaseAddress:
+        return u"base address for every relative address"_s;
+    case FindingKind::ForeignLink:
+        return u"link to %1, outside the marketplace's own sites"_s.arg(f.detail);
+    case FindingKind::FixedWidth:
+        return u"fixed width over %1 pixels in \"%2\""_s.arg(MaxPhoneWidth).arg(f.detail);
     case FindingKind::MetaRefresh:
         return u"meta refresh"_s;
     case FindingKind::PlainHttp:
@@ -749,7 +1032,7 @@ std::vector<MarkupFinding> findRejectedMarkup(QByteArrayView page,
     Scanner scanner(page, sections);
     QByteArray browser;
     std::vector<QByteArrayView> readings{page};
-    if (traits.noscript || traits.firstForeign >= 0) {
+    if (traits.noscript || traits.select || traits.firstForeign >= 0) {
         browser = browserReading(page, traits);
         readings.push_back(browser);
     }
@@ -799,10 +1082,41 @@ std::vector<Finding> checkPage(const ListingSettings &settings)
     return composeChecked(settings).findings;
 }
 
+FindingClass classOf(FindingKind kind)
+{
+    switch (kind) {
+    case FindingKind::ActiveElement:
+    case FindingKind::EventHandler:
+    case FindingKind::ScriptAddress:
+    case FindingKind::AnimatedAddress:
+    case FindingKind::BaseAddress:
+    case FindingKind::MetaRefresh:
+    case FindingKind::PageTooLong:
+    case FindingKind::NestedTooDeeply:
+    case FindingKind::TooManyAttributes:
+        return FindingClass::Refused;
+    case FindingKind::PlainHttp:
+        return FindingClass::Hidden;
+    case FindingKind::ForeignLink:
+        return FindingClass::Policy;
+    case FindingKind::FixedWidth:
+        return FindingClass::Advice;
+    }
+    Q_UNREACHABLE();
+}
+
+bool stopsListing(const Finding &finding)
+{
+    const FindingClass findingClass = classOf(finding.kind);
+    return findingClass == FindingClass::Refused || findingClass == FindingClass::Hidden;
+}
+
 QString formatFinding(const Finding &finding)
 {
+    static const QString ClassNames[] = {u"refused"_s, u"hidden"_s, u"policy"_s, u"advice"_s};
     const QString where = finding.section.isEmpty() ? u"page"_s : finding.section;
-    QString line = where + u": "_s + kindText(finding);
+    QString line =
+        ClassNames[int(classOf(finding.kind))] + u": "_s + where + u": "_s + kindText(finding);
     if (!finding.markup.isEmpty()) {
         line += u": "_s + finding.markup;
     }

@@ -3,6 +3,7 @@
 // the short texts of the cases leave no glyph.
 #include "../cases.h"
 #include "pagewriter.h"
+#include "rulecheck.h"
 #include "startup.h"
 
 #include <QImage>
@@ -63,6 +64,18 @@ class TestBrowser : public QObject
 
     QTemporaryDir m_dir;
 
+    // Headless Chromium on the page file with its arguments before; false when it failed.
+    bool runChromium(QProcess &browser, QStringList arguments, const QString &page)
+    {
+        // Running as root needs --no-sandbox.
+        arguments << u"--headless"_s << u"--no-sandbox"_s << u"--disable-gpu"_s
+                  << u"--no-first-run"_s << u"--user-data-dir="_s + m_dir.filePath(u"profile"_s)
+                  << u"--disk-cache-dir="_s + m_dir.filePath(u"cache"_s)
+                  << QUrl::fromLocalFile(page).toString();
+        browser.start(QStandardPaths::findExecutable(u"chromium"_s), arguments);
+        return browser.waitForFinished(90000) && browser.exitCode() == 0;
+    }
+
 private slots:
     void pages_data() { addCaseRows(u"browser"_s); }
 
@@ -88,15 +101,11 @@ private slots:
 
         QProcess browser;
         browser.setStandardOutputFile(QProcess::nullDevice());
-        // Running as root needs --no-sandbox; the scrollbar and scale switches fix the geometry.
-        browser.start(chromium,
-                      {u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s, u"--no-first-run"_s,
-                       u"--hide-scrollbars"_s, u"--force-device-scale-factor=1"_s,
-                       u"--user-data-dir="_s + m_dir.filePath(u"profile"_s),
-                       u"--disk-cache-dir="_s + m_dir.filePath(u"cache"_s),
-                       u"--screenshot="_s + png, u"--window-size=800,1200"_s,
-                       QUrl::fromLocalFile(page).toString()});
-        QVERIFY2(browser.waitForFinished(90000) && browser.exitCode() == 0,
+        // The scrollbar and scale switches fix the geometry.
+        QVERIFY2(runChromium(browser,
+                             {u"--hide-scrollbars"_s, u"--force-device-scale-factor=1"_s,
+                              u"--screenshot="_s + png, u"--window-size=800,1200"_s},
+                             page),
                  browser.readAllStandardError().right(2000).constData());
         const QImage image = QImage(png).convertToFormat(QImage::Format_RGB32);
 
@@ -137,6 +146,47 @@ private slots:
                 QVERIFY2(inked >= 20, qPrintable(band + u": no ink "_s + ink));
             }
         }
+    }
+
+    // Markup that the check's parser and today's browsers read apart: each row of "live.txt"
+    // a name, a description and whether Chromium runs a handler of it on a first-start page
+    // ("live": it calls alert) or not ("inert"). The check refuses exactly the live ones.
+    void live_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("live");
+        for (const QString &line : fileLines(testData(u"browser/live.txt"_s))) {
+            const QStringList columns = line.split(u'\t');
+            if (!line.startsWith(u'#') && columns.size() == 3) {
+                QTest::newRow(qPrintable(columns[0]))
+                    << unescape(columns[1]) << (columns[2] == u"live"_s);
+            }
+        }
+    }
+    void live()
+    {
+        QFETCH(QString, description);
+        QFETCH(bool, live);
+        ListingSettings settings;
+        settings.startFirstRun();
+        settings.setText(TextField::Description, description);
+        const std::vector<Finding> findings = checkPage(settings);
+        QCOMPARE(std::any_of(findings.begin(), findings.end(), stopsListing), live);
+        if (QStandardPaths::findExecutable(u"chromium"_s).isEmpty()) {
+            QSKIP("chromium is not installed; scripts/setup installs Debian's chromium");
+        }
+        // The page behind a script that marks it when alert is called.
+        const QString page = m_dir.filePath(u"live.html"_s);
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<script>alert = () => document.documentElement.setAttribute('data-ran', 'yes')"
+                   "</script>" +
+                   renderPage(settings));
+        file.close();
+        QProcess browser;
+        QVERIFY2(runChromium(browser, {u"--virtual-time-budget=3000"_s, u"--dump-dom"_s}, page),
+                 browser.readAllStandardError().right(2000).constData());
+        QCOMPARE(browser.readAllStandardOutput().contains("data-ran=\"yes\""), live);
     }
 };
 
