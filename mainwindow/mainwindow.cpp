@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "aboutbox.h"
+#include "accessiblerole.h"
 #include "colourselector.h"
 #include "seams.h"
 #include "windowicon.h"
@@ -162,6 +163,9 @@ void MainWindow::setUpControls()
     // Only the main title has a limit, and it counts characters, not UTF-16 units; the other
     // boxes must hold whatever text their file holds, so the form gives them no limit.
     m_ui->Text1->setValidator(new TitleLimit(this));
+
+    // The logo's eight labels spell one name, which a screen reader reads as such.
+    setAccessibleRole(m_ui->Logo, QAccessible::Graphic);
 
     m_ui->List1->viewport()->installEventFilter(this);
     m_ui->Text1->installEventFilter(this);
