@@ -34,6 +34,7 @@
 //   expect visible WINDOW yes|no
 //   expect centred WINDOW yes|no   the window stands in the middle of its screen's free area
 //   expect focus CONTROL
+//   expect focus-shown CONTROL yes|no   the control looks different with the focus than without it
 //   expect selection CONTROL START LENGTH
 //   expect save-request filter|suffix|folder|name VALUE   the last save dialog's set-up
 //   expect colours CONTROL RRGGBB RRGGBB                  background and text colour shown
@@ -416,6 +417,15 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
     } else if (what == u"focus"_s) {
         got = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
         want = name;
+    } else if (what == u"focus-shown"_s) {
+        auto *widget = qobject_cast<QWidget *>(target);
+        widget->setFocus();
+        settle();
+        const QImage focused = widget->grab().toImage();
+        widget->clearFocus();
+        settle();
+        got = yesNo(focused != widget->grab().toImage());
+        widget->setFocus();
     } else if (what == u"selection"_s) {
         got = selectionOf(target);
     } else if (what == u"list"_s || what == u"row"_s) {
