@@ -30,6 +30,13 @@ inline void printGoalLine(const std::string &what, double ratio, double atMost)
               << "): " << (ratio <= atMost ? "met" : "NOT met") << '\n';
 }
 
+// "goal WHAT = x s (at most g s): met", or "NOT met": a time against a goal of its own.
+inline void printGoalSecondsLine(const std::string &what, double seconds, double atMost)
+{
+    std::cout << "goal " << what << " = " << seconds << " s (at most " << atMost
+              << " s): " << (seconds <= atMost ? "met" : "NOT met") << '\n';
+}
+
 // Keeps each benchmark's real time per iteration, by function name, so that a program can
 // print the ratios that matter once all of its benchmarks have run in the same process.
 class RatioReporter : public benchmark::ConsoleReporter

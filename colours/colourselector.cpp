@@ -1,5 +1,6 @@
 #include "colourselector.h"
 
+#include "accessiblerole.h"
 #include "palette.h"
 #include "ui_colourselector.h"
 #include "windowtitle.h"
@@ -8,6 +9,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -60,6 +62,9 @@ void fitCaption(QLabel *label)
 }
 
 // A small box filled with its colour, framed so that the palest colours still show their edge.
+// The swatches take the focus as one group: only the group's current swatch is a Tab stop, and
+// the arrow keys move the focus in the palette's order, a step down the column (and on into the
+// next) or a column across; Space or Enter chooses the colour as a click does.
 class SwatchButton : public QAbstractButton
 {
 public:
@@ -80,6 +85,51 @@ protected:
         p.fillRect(rect(), m_colour);
         p.setPen(palette().color(QPalette::Dark));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
+        // A black ring round a white one shows on every colour of the palette.
+        if (hasFocus()) {
+            p.setPen(Qt::black);
+            p.drawRect(rect().adjusted(0, 0, -1, -1));
+            p.setPen(Qt::white);
+            p.drawRect(rect().adjusted(1, 1, -2, -2));
+        }
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const int index = group()->id(this);
+        int to = index;
+        switch (event->key()) {
+        case Qt::Key_Up:
+            to = index - 1;
+            break;
+        case Qt::Key_Down:
+            to = index + 1;
+            break;
+        case Qt::Key_Left:
+            to = index - SwatchRows;
+            break;
+        case Qt::Key_Right:
+            to = index + SwatchRows;
+            break;
+        case Qt::Key_Home:
+            to = 0;
+            break;
+        case Qt::Key_End:
+            to = SwatchCount - 1;
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            click();
+            return;
+        default:
+            QAbstractButton::keyPressEvent(event);
+            return;
+        }
+        if (QAbstractButton *next = group()->button(to); next && next != this) {
+            next->setFocusPolicy(Qt::TabFocus);
+            next->setFocus(Qt::OtherFocusReason);
+            setFocusPolicy(Qt::NoFocus);
+        }
     }
 
 private:
@@ -108,6 +158,7 @@ ColourSelector::ColourSelector(ListingSettings &settings, QWidget *mainWindow)
     // A window of its own rather than a child of the main window, so that it keeps a taskbar
     // entry while the main window is hidden.
     setAttribute(Qt::WA_DeleteOnClose);
+    setAccessibleRole(this, QAccessible::Window);
 
     // The palette is built first, so that the window's children keep the order of its layout:
     // the swatches, then the controls of the form.
@@ -126,6 +177,19 @@ ColourSelector::ColourSelector(ListingSettings &settings, QWidget *mainWindow)
     for (int row = 0; row < RowCount; ++row) {
         fitCaption(m_ui.get()->*Rows[size_t(row)].preview);
         showRowColours(row);
+    }
+    // The Tab key visits the radio buttons, then the palette, then Finished. Qt orders only
+    // widgets that take the focus, so every swatch does while the order is set.
+    const QList<QAbstractButton *> swatches = m_swatches->buttons();
+    QWidget *previous = roles.constLast();
+    for (QAbstractButton *swatch : swatches) {
+        swatch->setFocusPolicy(Qt::TabFocus);
+        QWidget::setTabOrder(previous, swatch);
+        previous = swatch;
+    }
+    QWidget::setTabOrder(previous, m_ui->Command1);
+    for (QAbstractButton *swatch : swatches) {
+        swatch->setFocusPolicy(swatch == swatches.constFirst() ? Qt::TabFocus : Qt::NoFocus);
     }
     connect(m_ui->Command1, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -170,6 +234,22 @@ void ColourSelector::swatchClicked(int index)
     }
     // The word "Headers" stands here for whichever row and column the colour went to.
     m_ui->Label1->setText(u"Headers (#%1)"_s.arg(text));
+}
+
+// As in a dialog: Escape is the close box, and Enter, where no control takes it, is Finished.
+void ColourSelector::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        close();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_ui->Command1->click();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void ColourSelector::closeEvent(QCloseEvent *event)

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "aboutbox.h"
+#include "accessiblerole.h"
 #include "colourselector.h"
 #include "seams.h"
 #include "windowicon.h"
@@ -29,7 +30,9 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -71,6 +74,25 @@ QString settingsTextFromDocument(const QTextDocument &document)
         }
     }
     return text;
+}
+
+// A line's layout throws its shaped text away once it is laid out, so every repaint of the box
+// (the caret blinks twice a second) shapes the line again from its start: for a description
+// pasted as one long line, hundreds of thousands of characters for each blink. A long line
+// keeps its shaped text instead, for as long as it stays unchanged.
+void keepLongLinesShaped(QTextDocument *document)
+{
+    constexpr int LongLine = 1000;
+    QObject::connect(document, &QTextDocument::contentsChange, document,
+                     [document](int position, int, int added) {
+                         for (QTextBlock block = document->findBlock(position);
+                              block.isValid() && block.position() <= position + added;
+                              block = block.next()) {
+                             if (block.length() > LongLine) {
+                                 block.layout()->setCacheEnabled(true);
+                             }
+                         }
+                     });
 }
 
 // The row to select after a switch changed the list: the selection stays with its entry,
@@ -152,6 +174,7 @@ void MainWindow::setUpControls()
     for (const TextBox &box : m_textBoxes) {
         if (box.multi) {
             box.multi->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            keepLongLinesShaped(box.multi->document());
         }
     }
     // The description is shown centred; the page follows its own alignment setting.
@@ -162,6 +185,9 @@ void MainWindow::setUpControls()
     // Only the main title has a limit, and it counts characters, not UTF-16 units; the other
     // boxes must hold whatever text their file holds, so the form gives them no limit.
     m_ui->Text1->setValidator(new TitleLimit(this));
+
+    // The logo's eight labels spell one name, which a screen reader reads as such.
+    setAccessibleRole(m_ui->Logo, QAccessible::Graphic);
 
     m_ui->List1->viewport()->installEventFilter(this);
     m_ui->Text1->installEventFilter(this);
@@ -236,12 +262,12 @@ QMenu *MainWindow::menuOfGroup(StyleGroup group) const
 
 void MainWindow::connectControls()
 {
-    for (const TextBox &box : m_textBoxes) {
+    for (size_t i = 0; i < m_textBoxes.size(); ++i) {
+        const TextBox &box = m_textBoxes[i];
         if (box.line) {
-            connect(box.line, &QLineEdit::textChanged, this, [this, box] { textEdited(box); });
+            connect(box.line, &QLineEdit::textChanged, this, [this, i] { textEdited(i); });
         } else {
-            connect(box.multi, &QPlainTextEdit::textChanged, this,
-                    [this, box] { textEdited(box); });
+            connect(box.multi, &QPlainTextEdit::textChanged, this, [this, i] { textEdited(i); });
         }
     }
     for (const Switch &s : m_switches) {
@@ -284,7 +310,8 @@ void MainWindow::refreshFromSettings()
 void MainWindow::refreshTexts()
 {
     const QScopedValueRollback guard(m_refreshing, true);
-    for (const TextBox &box : m_textBoxes) {
+    for (TextBox &box : m_textBoxes) {
+        box.typed = false;
         const QString &text = m_session.settings.text(box.field);
         if (box.line) {
             box.line->setText(text);
@@ -340,13 +367,36 @@ int MainWindow::selectedRow() const
     return selected.isEmpty() ? -1 : m_ui->List1->row(selected.constFirst());
 }
 
-void MainWindow::textEdited(const TextBox &box)
+void MainWindow::textEdited(size_t index)
 {
     if (m_refreshing) {
         return;
     }
-    m_session.settings.setText(
-        box.field, box.line ? box.line->text() : settingsTextFromDocument(*box.multi->document()));
+    TextBox &box = m_textBoxes[index];
+    if (box.line) {
+        m_session.settings.setText(box.field, box.line->text());
+    } else {
+        // A multi-line box's text is made from its document in time that grows with its
+        // length, too long to spend on every key typed into a large description: it is taken
+        // when the settings are next read.
+        box.typed = true;
+    }
+}
+
+void MainWindow::takeTypedTexts()
+{
+    for (TextBox &box : m_textBoxes) {
+        if (box.typed) {
+            box.typed = false;
+            m_session.settings.setText(box.field, settingsTextFromDocument(*box.multi->document()));
+        }
+    }
+}
+
+Session &MainWindow::session()
+{
+    takeTypedTexts();
+    return m_session;
 }
 
 void MainWindow::switchToggled(SectionId section, bool on)
@@ -411,6 +461,7 @@ void MainWindow::createListing()
 // saved when it was not. The writer leaves any earlier file at that path as it was.
 bool MainWindow::writeListing()
 {
+    takeTypedTexts();
     const WriteResult result = writeout(m_session.settings, m_session.outputPath);
     if (!result) {
         MessageBox::showError(
@@ -438,6 +489,7 @@ void MainWindow::saveForSessionEnd(bool canAsk)
 
 bool MainWindow::saveSettings(bool canAsk)
 {
+    takeTypedTexts();
     const std::vector<FileError> errors = saveout(m_session);
     if (errors.empty()) {
         return true;

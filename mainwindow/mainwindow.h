@@ -45,8 +45,8 @@ public:
     // later saves nothing either.
     std::optional<FileError> load(const QString &programFolder);
 
-    Session &session() { return m_session; }
-    const Session &session() const { return m_session; }
+    // The session, with every text as its box shows it.
+    Session &session();
 
     // Whether saving at close reported an error (the seller has been told).
     bool saveFailed() const { return m_saveFailed; }
@@ -72,6 +72,7 @@ private:
         TextField field;
         QLineEdit *line = nullptr;
         QPlainTextEdit *multi = nullptr;
+        bool typed = false; // the multi-line box changed since the settings took its text
     };
     struct Switch
     {
@@ -88,7 +89,8 @@ private:
     void preview();
     void createListing();
     bool writeListing();
-    void textEdited(const TextBox &box);
+    void textEdited(size_t index);
+    void takeTypedTexts();
     void switchToggled(SectionId section, bool on);
     void moveUp();
     void moveDown();

@@ -34,10 +34,15 @@
 //   expect visible WINDOW yes|no
 //   expect centred WINDOW yes|no   the window stands in the middle of its screen's free area
 //   expect focus CONTROL
+//   expect focus-shown CONTROL yes|no   the control looks different with the focus than without it
 //   expect selection CONTROL START LENGTH
 //   expect save-request filter|suffix|folder|name VALUE   the last save dialog's set-up
 //   expect colours CONTROL RRGGBB RRGGBB                  background and text colour shown
 //   expect menus FILE          the menu bar and the popup menu, against FILE in the case folder
+//   expect accessible CONTROL ROLE NAME   the role and name a screen reader announces
+//   expect labelled CONTROL LABEL         the label linked to the control
+//   expect unnamed WINDOW [NAME ...]      the controls a seller can use that have no accessible
+//                                         name, found through Qt's accessibility interface
 // Lines that start with "#" are comments.
 
 #include "../cases.h"
@@ -46,6 +51,7 @@
 #include "seams.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -85,6 +91,30 @@ QString menuTree(const QList<QAction *> &actions, int depth = 0)
         }
     }
     return tree;
+}
+
+// The controls in an accessible tree that a seller acts on, or that stand for a whole (a window,
+// the logo), and have no name: by object name, else by role.
+QStringList unnamedControls(QAccessibleInterface *a)
+{
+    using R = QAccessible::Role;
+    static const QList<R> named{R::Window,      R::Graphic,      R::PushButton, R::CheckBox,
+                                R::RadioButton, R::EditableText, R::List,       R::ComboBox,
+                                R::MenuItem,    R::ListItem};
+    QStringList unnamed;
+    if (!a || a->state().invisible) {
+        return unnamed;
+    }
+    if ((a->state().focusable || named.contains(a->role())) &&
+        a->text(QAccessible::Name).trimmed().isEmpty()) {
+        unnamed.append(a->object() && !a->object()->objectName().isEmpty()
+                           ? a->object()->objectName()
+                           : QString::fromLatin1(QMetaEnum::fromType<R>().valueToKey(a->role())));
+    }
+    for (int i = 0; i < a->childCount(); ++i) {
+        unnamed += unnamedControls(a->child(i));
+    }
+    return unnamed;
 }
 
 QString boxText(const QObject *o)
@@ -387,6 +417,15 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
     } else if (what == u"focus"_s) {
         got = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
         want = name;
+    } else if (what == u"focus-shown"_s) {
+        auto *widget = qobject_cast<QWidget *>(target);
+        widget->setFocus();
+        settle();
+        const QImage focused = widget->grab().toImage();
+        widget->clearFocus();
+        settle();
+        got = yesNo(focused != widget->grab().toImage());
+        widget->setFocus();
     } else if (what == u"selection"_s) {
         got = selectionOf(target);
     } else if (what == u"list"_s || what == u"row"_s) {
@@ -398,6 +437,18 @@ QString WindowSession::check(const QString &what, const QString &name, const QSt
         const QList<QListWidgetItem *> selected = list->selectedItems();
         got = what == u"list"_s ? rows.join(u'|')
                                 : QString::number(selected.isEmpty() ? -1 : list->row(selected[0]));
+    } else if (what == u"accessible"_s || what == u"labelled"_s || what == u"unnamed"_s) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(target);
+        const auto labels = a->relations(QAccessible::Label);
+        if (what == u"accessible"_s) {
+            got = QString::fromLatin1(
+                      QMetaEnum::fromType<QAccessible::Role>().valueToKey(a->role())) +
+                  u' ' + a->text(QAccessible::Name);
+        } else if (what == u"labelled"_s) {
+            got = labels.isEmpty() ? QString() : labels[0].first->object()->objectName();
+        } else {
+            got = unnamedControls(a).join(u' ');
+        }
     } else if (what == u"colours"_s) {
         const QPalette palette = qobject_cast<QWidget *>(target)->palette();
         got = palette.color(QPalette::Window).name().mid(1).toUpper() + u' ' +
