@@ -1,0 +1,181 @@
+#include "packagezip.h"
+
+#include <zip.h>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString reasonOf(zip_error_t *error)
+{
+    return QString::fromUtf8(zip_error_strerror(error));
+}
+
+struct SourceFree
+{
+    void operator()(zip_source_t *source) const { zip_source_free(source); }
+};
+using Source = std::unique_ptr<zip_source_t, SourceFree>;
+
+// Opens the bytes as an archive over a source the caller keeps; nothing when they are none.
+zip_t *openArchive(zip_source_t *source, int flags, QString *reason)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_t *archive = zip_open_from_source(source, flags, &error);
+    if (!archive) {
+        *reason = reasonOf(&error);
+    }
+    zip_error_fini(&error);
+    return archive;
+}
+
+std::optional<QByteArray> readAll(zip_file_t *file, qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    const zip_int64_t read = zip_fread(file, bytes.data(), zip_uint64_t(size));
+    zip_fclose(file);
+    if (read != size) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace
+
+PackageZip::PackageZip(const QByteArray &bytes)
+    : m_bytes(bytes)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    Source source(
+        zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &error));
+    zip_error_fini(&error);
+    if (source) {
+        m_archive = openArchive(source.get(), ZIP_RDONLY | ZIP_CHECKCONS, &m_error);
+        if (m_archive) {
+            // The archive now owns the source.
+            source.release();
+        }
+    }
+}
+
+PackageZip::~PackageZip()
+{
+    if (m_archive) {
+        zip_discard(m_archive);
+    }
+}
+
+std::optional<QByteArray> PackageZip::read(const QString &name, qint64 maxBytes) const
+{
+    if (!m_archive) {
+        return std::nullopt;
+    }
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    const QByteArray path = name.toUtf8();
+    if (zip_stat(m_archive, path.constData(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
+        m_error = u"no part \"%1\""_s.arg(name);
+        return std::nullopt;
+    }
+    if (stat.size > zip_uint64_t(maxBytes)) {
+        m_error = u"the part \"%1\" is too large"_s.arg(name);
+        return std::nullopt;
+    }
+    zip_file_t *file = zip_fopen_index(m_archive, stat.index, 0);
+    if (!file) {
+        m_error = u"%1 (%2)"_s.arg(reasonOf(zip_get_error(m_archive)), name);
+        return std::nullopt;
+    }
+    std::optional<QByteArray> bytes = readAll(file, qint64(stat.size));
+    if (!bytes) {
+        m_error = u"the part \"%1\" is damaged"_s.arg(name);
+    }
+    return bytes;
+}
+
+std::optional<QByteArray>
+PackageZip::withParts(const std::vector<std::pair<QString, QByteArray>> &parts) const
+{
+    if (parts.empty()) {
+        return m_bytes;
+    }
+    zip_error_t error;
+    zip_error_init(&error);
+    // libzip writes the new archive into the source it was opened from; the bytes it starts
+    // from are copied there first and left alone here.
+    Source source(
+        zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &error));
+    zip_error_fini(&error);
+    if (!source) {
+        m_error = u"out of memory"_s;
+        return std::nullopt;
+    }
+    zip_source_keep(source.get());
+    zip_t *archive = openArchive(source.get(), 0, &m_error);
+    if (!archive) {
+        return std::nullopt;
+    }
+    for (const auto &[name, bytes] : parts) {
+        const QByteArray path = name.toUtf8();
+        const zip_int64_t index = zip_name_locate(archive, path.constData(), 0);
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        zip_source_t *part =
+            zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        if (index < 0 || zip_stat_index(archive, zip_uint64_t(index), 0, &stat) != 0 || !part ||
+            zip_file_replace(archive, zip_uint64_t(index), part, 0) != 0) {
+            m_error = reasonOf(zip_get_error(archive));
+            zip_source_free(part);
+            zip_discard(archive);
+            return std::nullopt;
+        }
+        zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 0);
+        if (stat.valid & ZIP_STAT_MTIME) {
+            zip_file_set_mtime(archive, zip_uint64_t(index), stat.mtime, 0);
+        }
+    }
+    if (zip_close(archive) != 0) {
+        m_error = reasonOf(zip_get_error(archive));
+        zip_discard(archive);
+        return std::nullopt;
+    }
+    if (zip_source_open(source.get()) != 0) {
+        m_error = reasonOf(zip_source_error(source.get()));
+        return std::nullopt;
+    }
+    zip_source_seek(source.get(), 0, SEEK_END);
+    const zip_int64_t size = zip_source_tell(source.get());
+    zip_source_seek(source.get(), 0, SEEK_SET);
+    QByteArray written(size, Qt::Uninitialized);
+    const zip_int64_t read = zip_source_read(source.get(), written.data(), zip_uint64_t(size));
+    zip_source_close(source.get());
+    if (size < 0 || read != size) {
+        m_error = reasonOf(zip_source_error(source.get()));
+        return std::nullopt;
+    }
+    return written;
+}
+
+std::map<QString, QByteArray> PackageZip::storedParts() const
+{
+    std::map<QString, QByteArray> parts;
+    const zip_int64_t count = m_archive ? zip_get_num_entries(m_archive, 0) : 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(m_archive, zip_uint64_t(i), 0, &stat) != 0) {
+            continue;
+        }
+        QByteArray stored =
+            QByteArray::number(stat.comp_method) + ' ' + QByteArray::number(stat.crc, 16) + ' ';
+        if (zip_file_t *file = zip_fopen_index(m_archive, zip_uint64_t(i), ZIP_FL_COMPRESSED)) {
+            stored += readAll(file, qint64(stat.comp_size)).value_or("damaged");
+        }
+        parts[QString::fromUtf8(stat.name)] = stored;
+    }
+    return parts;
+}
