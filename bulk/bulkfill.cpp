@@ -365,12 +365,12 @@ std::optional<QString> pageTooLong(qsizetype length, bool inWorkbook)
 {
     if (length > MarketplaceMaxPageLength) {
         return u"the page has %1 characters, more than the %2 the marketplace takes in a "
-               "description; nothing was written"_s.arg(length)
+               "description"_s.arg(length)
                    .arg(MarketplaceMaxPageLength);
     }
     if (inWorkbook && length > SpreadsheetMaxCellLength) {
-        return u"the page has %1 characters, more than the %2 a spreadsheet cell holds; nothing "
-               "was written (shorten the description, or fill the CSV file)"_s.arg(length)
+        return u"the page has %1 characters, more than the %2 a spreadsheet cell holds "
+               "(shorten the description, or fill the CSV file)"_s.arg(length)
                    .arg(SpreadsheetMaxCellLength);
     }
     return std::nullopt;

@@ -576,7 +576,7 @@ BulkFileType bulkFileType(const QByteArray &bytes)
         if (bytes.contains(name)) {
             return {BulkFileKind::Refused,
                     u"this is a password-protected workbook; remove its password in the "
-                    "spreadsheet and "_s +
+                    "spreadsheet, then "_s +
                         SaveAsAdvice};
         }
         return {BulkFileKind::Refused, u"this is an old binary workbook (.xls); "_s + SaveAsAdvice};
