@@ -242,8 +242,8 @@ QString applyEdit(Session &session, const QString &line)
 void describeWorkbooks(const QString &out, const QStringList &arguments)
 {
     const qsizetype fill = arguments.indexOf(u"--fill"_s);
-    const QByteArray input = fill >= 0 ? fileBytes(arguments.value(fill + 1)) : QByteArray();
     for (const QString &name : QDir(out).entryList({u"*.xlsx"_s}, QDir::Files)) {
+        const QByteArray input = fileBytes(arguments.value(fill + 1));
         const QByteArray output = fileBytes(out + u'/' + name);
         QByteArray changes;
         auto before = workbookStoredParts(input);
