@@ -43,6 +43,24 @@ std::optional<QByteArray> readAll(zip_file_t *file, qint64 size)
     return bytes;
 }
 
+// What a source holds, once an archive was written into it.
+std::optional<QByteArray> contents(zip_source_t *source)
+{
+    if (zip_source_open(source) != 0) {
+        return std::nullopt;
+    }
+    zip_source_seek(source, 0, SEEK_END);
+    const zip_int64_t size = zip_source_tell(source);
+    zip_source_seek(source, 0, SEEK_SET);
+    QByteArray bytes(std::max<zip_int64_t>(size, 0), Qt::Uninitialized);
+    const zip_int64_t read = zip_source_read(source, bytes.data(), zip_uint64_t(bytes.size()));
+    zip_source_close(source);
+    if (size < 0 || read != size) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 } // namespace
 
 PackageZip::PackageZip(const QByteArray &bytes)
@@ -143,19 +161,9 @@ PackageZip::withParts(const std::vector<std::pair<QString, QByteArray>> &parts) 
         zip_discard(archive);
         return std::nullopt;
     }
-    if (zip_source_open(source.get()) != 0) {
+    std::optional<QByteArray> written = contents(source.get());
+    if (!written) {
         m_error = reasonOf(zip_source_error(source.get()));
-        return std::nullopt;
-    }
-    zip_source_seek(source.get(), 0, SEEK_END);
-    const zip_int64_t size = zip_source_tell(source.get());
-    zip_source_seek(source.get(), 0, SEEK_SET);
-    QByteArray written(size, Qt::Uninitialized);
-    const zip_int64_t read = zip_source_read(source.get(), written.data(), zip_uint64_t(size));
-    zip_source_close(source.get());
-    if (size < 0 || read != size) {
-        m_error = reasonOf(zip_source_error(source.get()));
-        return std::nullopt;
     }
     return written;
 }
@@ -178,4 +186,33 @@ std::map<QString, QByteArray> PackageZip::storedParts() const
         parts[QString::fromUtf8(stat.name)] = stored;
     }
     return parts;
+}
+
+QByteArray PackageZip::build(const std::vector<std::pair<QString, QByteArray>> &parts)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    Source source(zip_source_buffer_create(nullptr, 0, 0, &error));
+    zip_error_fini(&error);
+    QString reason;
+    zip_t *archive =
+        source ? openArchive(source.get(), ZIP_CREATE | ZIP_TRUNCATE, &reason) : nullptr;
+    if (!archive) {
+        return {};
+    }
+    zip_source_keep(source.get());
+    for (const auto &[name, bytes] : parts) {
+        zip_source_t *part =
+            zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        if (!part || zip_file_add(archive, name.toUtf8().constData(), part, 0) < 0) {
+            zip_source_free(part);
+            zip_discard(archive);
+            return {};
+        }
+    }
+    if (zip_close(archive) != 0) {
+        zip_discard(archive);
+        return {};
+    }
+    return contents(source.get()).value_or(QByteArray());
 }

@@ -36,6 +36,10 @@ public:
     // Each part as stored: its compression method, checksum and compressed bytes.
     std::map<QString, QByteArray> storedParts() const;
 
+    // A new package of these parts, in this order, each compressed; what a spreadsheet writes
+    // when it saves a workbook whole.
+    static QByteArray build(const std::vector<std::pair<QString, QByteArray>> &parts);
+
 private:
     QByteArray m_bytes;
     struct zip *m_archive = nullptr;
