@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -256,6 +258,14 @@ public:
     qsizetype at(qint64 unit)
     {
         while (m_unit < unit && m_byte < m_bytes.size()) {
+            // Sheets are mostly ASCII: one unit a byte, eight bytes at a time.
+            std::uint64_t word = 0;
+            if (m_unit + 8 <= unit && m_byte + 8 <= m_bytes.size() &&
+                (std::memcpy(&word, m_bytes.data() + m_byte, 8), !(word & 0x8080808080808080u))) {
+                m_byte += 8;
+                m_unit += 8;
+                continue;
+            }
             const auto b = static_cast<unsigned char>(m_bytes[m_byte]);
             const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
             m_byte += length;
@@ -282,6 +292,7 @@ struct Cell
 struct Row
 {
     int number = 0;
+    QString prefix; // of the sheet's own namespace, as its elements are written: "x:" or none
     qsizetype cellsEnd = 0; // where "</row>" begins
     std::vector<Cell> cells;
 
@@ -303,7 +314,7 @@ class SheetReader
 {
 public:
     SheetReader(const QByteArray &bytes, const std::vector<QString> &strings)
-        : m_reader(bytes)
+        : m_bytes(bytes)
         , m_offsets(bytes)
         , m_strings(strings)
     {}
@@ -319,15 +330,27 @@ public:
     }
 
 private:
+    // The reader is handed the sheet a piece at a time: handed a large sheet whole, it spends
+    // more time moving the text it has not read yet than reading it.
     QXmlStreamReader::TokenType step()
     {
-        const QXmlStreamReader::TokenType token = m_reader.readNext();
+        constexpr qsizetype Piece = 64 * 1024;
+        QXmlStreamReader::TokenType token = m_reader.readNext();
+        while (token == QXmlStreamReader::Invalid &&
+               m_reader.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
+               m_fed < m_bytes.size()) {
+            m_reader.addData(m_bytes.sliced(m_fed, std::min(Piece, m_bytes.size() - m_fed)));
+            m_fed += Piece;
+            token = m_reader.readNext();
+        }
         m_begin = m_end;
         m_end = m_reader.characterOffset();
         return token;
     }
     void readCell(Row &row);
 
+    const QByteArray &m_bytes;
+    qsizetype m_fed = 0;
     QXmlStreamReader m_reader;
     ByteOffsets m_offsets;
     const std::vector<QString> &m_strings;
@@ -348,6 +371,7 @@ bool SheetReader::next(Row &row)
         }
         const QStringView number = attribute(m_reader, u"r");
         row.number = number.isEmpty() ? m_lastRow + 1 : number.toInt();
+        row.prefix = m_reader.prefix().isEmpty() ? QString() : m_reader.prefix().toString() + u':';
         m_lastRow = row.number;
         row.cells.clear();
         while (!m_reader.atEnd()) {
@@ -372,17 +396,25 @@ void SheetReader::readCell(Row &row)
                                 : cellReference(ref).first;
     cell.style = attribute(m_reader, u"s").toString();
     const QString type = attribute(m_reader, u"t").toString();
+    // The text of its value, or of its inline string's runs without their phonetic hints.
     QString value;
+    bool inText = false;
+    int phonetic = 0;
     while (!m_reader.atEnd()) {
         const QXmlStreamReader::TokenType token = step();
-        if (token == QXmlStreamReader::StartElement && m_reader.name() == u"v") {
-            value = m_reader.readElementText();
-            m_end = m_reader.characterOffset();
-        } else if (token == QXmlStreamReader::StartElement && m_reader.name() == u"is") {
-            value = stringItemText(m_reader);
-            m_end = m_reader.characterOffset();
-        } else if (token == QXmlStreamReader::EndElement && m_reader.name() == u"c") {
-            break;
+        if (token == QXmlStreamReader::StartElement) {
+            if (m_reader.name() == u"rPh") {
+                ++phonetic;
+            }
+            inText = phonetic == 0 && (m_reader.name() == u"v" || m_reader.name() == u"t");
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (m_reader.name() == u"c") {
+                break;
+            }
+            phonetic -= m_reader.name() == u"rPh" ? 1 : 0;
+            inText = false;
+        } else if (token == QXmlStreamReader::Characters && inText) {
+            value += m_reader.text();
         }
     }
     cell.end = m_offsets.at(m_end);
@@ -393,7 +425,7 @@ void SheetReader::readCell(Row &row)
                                                                         : QString();
     } else if (type == u"b") {
         value = value == u"1" ? u"TRUE"_s : value == u"0" ? u"FALSE"_s : value;
-    } else if (type != u"inlineStr") {
+    } else {
         value = unescapedCellText(value);
     }
     cell.text = std::move(value);
@@ -523,13 +555,15 @@ bool SheetFiller::fillRow(const Row &row)
         m_fill.bytes.reserve(m_bytes.size() + m_bytes.size() / 8);
     }
     m_fill.bytes += QByteArrayView(m_bytes).sliced(m_copied, begin - m_copied);
-    m_fill.bytes += "<c r=\"" + (columnName(column) + QString::number(row.number)).toUtf8() + '"';
+    const QByteArray p = row.prefix.toUtf8();
+    m_fill.bytes +=
+        '<' + p + "c r=\"" + (columnName(column) + QString::number(row.number)).toUtf8() + '"';
     if (old && !old->style.isEmpty()) {
         m_fill.bytes += " s=\"" + old->style.toUtf8() + '"';
     }
-    m_fill.bytes += " t=\"inlineStr\"><is><t xml:space=\"preserve\">";
+    m_fill.bytes += " t=\"inlineStr\"><" + p + "is><" + p + "t xml:space=\"preserve\">";
     appendCellText(m_fill.bytes, pageText);
-    m_fill.bytes += "</t></is></c>";
+    m_fill.bytes += "</" + p + "t></" + p + "is></" + p + "c>";
     m_copied = end;
     ++m_fill.items;
     if (!page.findings.empty()) {
@@ -632,6 +666,13 @@ FilledWorkbook fillWorkbook(const QByteArray &workbook, const ListingSettings &f
         if (!bytes) {
             result.error =
                 SheetMessage{sheet.name, 0, u"the sheet cannot be read: "_s + zip.error()};
+            return result;
+        }
+        // The fill cuts the sheet's bytes where its cells stand, counting UTF-8.
+        if (bytes->startsWith("\xFF\xFE") || bytes->startsWith("\xFE\xFF")) {
+            result.error = SheetMessage{sheet.name, 0,
+                                        u"the sheet is stored as UTF-16 text; save the workbook "
+                                        "again as .xlsx"_s};
             return result;
         }
         SheetFill fill = SheetFiller(sheet, *bytes, book, folder, options, result).run();
