@@ -206,7 +206,7 @@ struct Workbook
     std::optional<QString> fault; // no workbook in the package
 };
 
-Workbook readWorkbook(const PackageZip &zip)
+Workbook readWorkbook(const PackageZip &zip, bool withStrings = true)
 {
     Workbook book;
     QString part;
@@ -238,7 +238,7 @@ Workbook readWorkbook(const PackageZip &zip)
         }
     }
     for (const Relationship &r : rels) {
-        if (r.type == u"sharedStrings") {
+        if (withStrings && r.type == u"sharedStrings") {
             book.strings = sharedStrings(zip.read(r.path, MaxPartBytes).value_or(QByteArray()));
         }
     }
@@ -630,7 +630,7 @@ BulkFileType bulkFileType(const QByteArray &bytes)
                                                   : u"this is an OpenDocument file; "_s) +
                     SaveAsAdvice};
     }
-    if (const Workbook book = readWorkbook(zip); book.fault) {
+    if (const Workbook book = readWorkbook(zip, false); book.fault) {
         return {BulkFileKind::Refused, *book.fault};
     }
     return {BulkFileKind::Workbook, {}};
