@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -61,6 +63,52 @@ std::optional<QByteArray> contents(zip_source_t *source)
     return bytes;
 }
 
+// A deflated part handed to libzip with its sizes and checksum, which it then stores as it is.
+struct StoredReader
+{
+    explicit StoredReader(const DeflatedPart::Stored &stored)
+        : stored(stored)
+    {}
+    const DeflatedPart::Stored &stored;
+    qsizetype position = 0;
+    zip_error_t error{};
+};
+
+zip_int64_t readStored(void *state, void *data, zip_uint64_t length, zip_source_cmd_t command)
+{
+    auto *reader = static_cast<StoredReader *>(state);
+    const QByteArray &bytes = reader->stored.deflated;
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        reader->position = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const qsizetype count = std::min(qsizetype(length), bytes.size() - reader->position);
+        std::memcpy(data, bytes.constData() + reader->position, size_t(count));
+        reader->position += count;
+        return count;
+    }
+    case ZIP_SOURCE_STAT: {
+        auto *stat = static_cast<zip_stat_t *>(data);
+        zip_stat_init(stat);
+        stat->size = zip_uint64_t(reader->stored.size);
+        stat->comp_size = zip_uint64_t(bytes.size());
+        stat->crc = reader->stored.crc;
+        stat->comp_method = ZIP_CM_DEFLATE;
+        stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&reader->error, data, length);
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              -1);
+    default: // closing and freeing: the caller owns the reader
+        return 0;
+    }
+}
+
 } // namespace
 
 PackageZip::PackageZip(const QByteArray &bytes)
@@ -118,6 +166,23 @@ std::optional<QByteArray> PackageZip::read(const QString &name, qint64 maxBytes)
 std::optional<QByteArray>
 PackageZip::withParts(const std::vector<std::pair<QString, QByteArray>> &parts) const
 {
+    std::vector<std::pair<QString, DeflatedPart::Stored>> deflated;
+    for (const auto &[name, bytes] : parts) {
+        DeflatedPart part;
+        part.add(bytes);
+        std::optional<DeflatedPart::Stored> stored = part.finish();
+        if (!stored) {
+            m_error = u"the part \"%1\" cannot be compressed"_s.arg(name);
+            return std::nullopt;
+        }
+        deflated.emplace_back(name, std::move(*stored));
+    }
+    return withParts(deflated);
+}
+
+std::optional<QByteArray>
+PackageZip::withParts(const std::vector<std::pair<QString, DeflatedPart::Stored>> &parts) const
+{
     if (parts.empty()) {
         return m_bytes;
     }
@@ -137,13 +202,15 @@ PackageZip::withParts(const std::vector<std::pair<QString, QByteArray>> &parts) 
     if (!archive) {
         return std::nullopt;
     }
-    for (const auto &[name, bytes] : parts) {
+    std::vector<std::unique_ptr<StoredReader>> readers;
+    for (const auto &[name, stored] : parts) {
         const QByteArray path = name.toUtf8();
         const zip_int64_t index = zip_name_locate(archive, path.constData(), 0);
         zip_stat_t stat;
         zip_stat_init(&stat);
-        zip_source_t *part =
-            zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        readers.push_back(std::make_unique<StoredReader>(stored));
+        // Compressed already: libzip stores the bytes as they are.
+        zip_source_t *part = zip_source_function(archive, readStored, readers.back().get());
         if (index < 0 || zip_stat_index(archive, zip_uint64_t(index), 0, &stat) != 0 || !part ||
             zip_file_replace(archive, zip_uint64_t(index), part, 0) != 0) {
             m_error = reasonOf(zip_get_error(archive));
@@ -151,7 +218,6 @@ PackageZip::withParts(const std::vector<std::pair<QString, QByteArray>> &parts) 
             zip_discard(archive);
             return std::nullopt;
         }
-        zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 0);
         if (stat.valid & ZIP_STAT_MTIME) {
             zip_file_set_mtime(archive, zip_uint64_t(index), stat.mtime, 0);
         }

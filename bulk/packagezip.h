@@ -1,5 +1,7 @@
 #pragma once
 
+#include "deflatedpart.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -32,6 +34,9 @@ public:
     // times); nothing, with the reason in error(), when it cannot be written.
     std::optional<QByteArray>
     withParts(const std::vector<std::pair<QString, QByteArray>> &parts) const;
+    // The same with parts compressed already, which are stored as they are.
+    std::optional<QByteArray>
+    withParts(const std::vector<std::pair<QString, DeflatedPart::Stored>> &parts) const;
 
     // Each part as stored: its compression method, checksum and compressed bytes.
     std::map<QString, QByteArray> storedParts() const;

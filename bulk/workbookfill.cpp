@@ -4,6 +4,7 @@
 #include "batchplan.h"
 #include "bulkfill.h"
 #include "csvtext.h"
+#include "deflatedpart.h"
 #include "packagezip.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -406,13 +408,13 @@ void SheetReader::readCell(Row &row)
             if (m_reader.name() == u"rPh") {
                 ++phonetic;
             }
-            inText = phonetic == 0 && (m_reader.name() == u"v" || m_reader.name() == u"t");
+            inText |= phonetic == 0 && (m_reader.name() == u"v" || m_reader.name() == u"t");
         } else if (token == QXmlStreamReader::EndElement) {
             if (m_reader.name() == u"c") {
                 break;
             }
             phonetic -= m_reader.name() == u"rPh" ? 1 : 0;
-            inText = false;
+            inText &= m_reader.name() != u"v" && m_reader.name() != u"t";
         } else if (token == QXmlStreamReader::Characters && inText) {
             value += m_reader.text();
         }
@@ -436,7 +438,7 @@ void SheetReader::readCell(Row &row)
 struct SheetFill
 {
     bool listing = false;
-    QByteArray bytes; // empty when no cell changed
+    std::optional<DeflatedPart::Stored> stored; // nothing when no cell changed
     qsizetype items = 0;
     bool anyAction = false;
 };
@@ -459,6 +461,7 @@ public:
 private:
     bool findHeader(Row &row);
     bool fillRow(const Row &row);
+    void write(QByteArrayView bytes);
     void fail(int row, const QString &text)
     {
         m_result.error = SheetMessage{m_sheet.name, row, text};
@@ -471,6 +474,9 @@ private:
     const BatchOptions &m_options;
     FilledWorkbook &m_result;
     SheetFill m_fill;
+    // The new sheet goes to the compressing thread in pieces as it is made.
+    std::unique_ptr<DeflatedPart> m_out;
+    QByteArray m_piece;
     int m_headerRow = 0;
     std::array<int, 4> m_columns{}; // 1-based; 0 for a column the header lacks
     qsizetype m_copied = 0;
@@ -551,25 +557,41 @@ bool SheetFiller::fillRow(const Row &row)
         fail(row.number, u"the sheet's cells are out of order"_s);
         return false;
     }
-    if (m_fill.bytes.isEmpty()) {
-        m_fill.bytes.reserve(m_bytes.size() + m_bytes.size() / 8);
+    if (!m_out) {
+        m_out = std::make_unique<DeflatedPart>();
     }
-    m_fill.bytes += QByteArrayView(m_bytes).sliced(m_copied, begin - m_copied);
+    write(QByteArrayView(m_bytes).sliced(m_copied, begin - m_copied));
     const QByteArray p = row.prefix.toUtf8();
-    m_fill.bytes +=
+    QByteArray cell =
         '<' + p + "c r=\"" + (columnName(column) + QString::number(row.number)).toUtf8() + '"';
     if (old && !old->style.isEmpty()) {
-        m_fill.bytes += " s=\"" + old->style.toUtf8() + '"';
+        cell += " s=\"" + old->style.toUtf8() + '"';
     }
-    m_fill.bytes += " t=\"inlineStr\"><" + p + "is><" + p + "t xml:space=\"preserve\">";
-    appendCellText(m_fill.bytes, pageText);
-    m_fill.bytes += "</" + p + "t></" + p + "is></" + p + "c>";
+    cell += " t=\"inlineStr\"><" + p + "is><" + p + "t xml:space=\"preserve\">";
+    appendCellText(cell, pageText);
+    cell += "</" + p + "t></" + p + "is></" + p + "c>";
+    write(cell);
     m_copied = end;
     ++m_fill.items;
     if (!page.findings.empty()) {
         m_result.listings.push_back({m_sheet.name, row.number, std::move(page.findings)});
     }
     return true;
+}
+
+void SheetFiller::write(QByteArrayView bytes)
+{
+    constexpr qsizetype Piece = 256 * 1024;
+    if (m_piece.size() + bytes.size() < Piece) {
+        m_piece += bytes;
+        return;
+    }
+    m_out->add(m_piece);
+    m_piece.clear();
+    for (; bytes.size() >= Piece; bytes = bytes.sliced(Piece)) {
+        m_out->add(bytes.first(Piece));
+    }
+    m_piece = bytes.toByteArray();
 }
 
 SheetFill SheetFiller::run()
@@ -589,8 +611,13 @@ SheetFill SheetFiller::run()
     if (m_rows.fault()) {
         fail(0, u"the sheet cannot be read: "_s + *m_rows.fault());
     }
-    if (!m_fill.bytes.isEmpty()) {
-        m_fill.bytes += QByteArrayView(m_bytes).sliced(m_copied);
+    if (m_out && !m_result.error) {
+        write(QByteArrayView(m_bytes).sliced(m_copied));
+        m_out->add(m_piece);
+        m_fill.stored = m_out->finish();
+        if (!m_fill.stored) {
+            fail(0, u"the sheet cannot be compressed"_s);
+        }
     }
     return std::move(m_fill);
 }
@@ -658,7 +685,7 @@ FilledWorkbook fillWorkbook(const QByteArray &workbook, const ListingSettings &f
         result.error = SheetMessage{{}, 0, book.fault.value_or(zip.error())};
         return result;
     }
-    std::vector<std::pair<QString, QByteArray>> filled;
+    std::vector<std::pair<QString, DeflatedPart::Stored>> filled;
     bool anyListing = false;
     bool anyAction = false;
     for (const Workbook::Sheet &sheet : book.sheets) {
@@ -684,8 +711,8 @@ FilledWorkbook fillWorkbook(const QByteArray &workbook, const ListingSettings &f
         anyListing |= fill.listing;
         anyAction |= fill.anyAction;
         result.itemCount += fill.items;
-        if (!fill.bytes.isEmpty()) {
-            filled.emplace_back(sheet.path, std::move(fill.bytes));
+        if (fill.stored) {
+            filled.emplace_back(sheet.path, std::move(*fill.stored));
         }
     }
     if (!anyListing) {
