@@ -48,7 +48,7 @@ void DeflatedPart::run()
 {
     z_stream stream{};
     // Raw deflate, as a zip archive stores it: no zlib header or trailer.
-    bool ok = deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+    bool ok = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
                            Z_DEFAULT_STRATEGY) == Z_OK;
     uLong crc = crc32(0, nullptr, 0);
     for (bool last = false; ok && !last;) {

@@ -135,6 +135,68 @@ PackageZip::~PackageZip()
     }
 }
 
+BackgroundRead::BackgroundRead(zip_file *file, qint64 size)
+    : m_bytes(size, Qt::Uninitialized)
+    , m_file(file)
+{
+    m_bytes.data(); // the thread writes into this one buffer, which nothing may reallocate
+    m_thread = std::thread([this] { run(); });
+}
+
+BackgroundRead::~BackgroundRead()
+{
+    m_thread.join();
+    zip_fclose(m_file);
+}
+
+void BackgroundRead::run()
+{
+    constexpr qsizetype Piece = 256 * 1024;
+    char *const data = m_bytes.data();
+    qsizetype ready = 0;
+    while (ready < m_bytes.size()) {
+        const zip_int64_t read =
+            zip_fread(m_file, data + ready, zip_uint64_t(std::min(Piece, m_bytes.size() - ready)));
+        if (read <= 0) {
+            break;
+        }
+        ready += qsizetype(read);
+        const std::lock_guard lock(m_mutex);
+        m_ready = ready;
+        m_changed.notify_all();
+    }
+    const std::lock_guard lock(m_mutex);
+    m_ended = true;
+    m_changed.notify_all();
+}
+
+qsizetype BackgroundRead::waitFor(qsizetype count)
+{
+    count = std::min(count, m_bytes.size());
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_ready >= count || m_ended; });
+    return m_ready;
+}
+
+std::unique_ptr<BackgroundRead> PackageZip::readInBackground(const QString &name,
+                                                             qint64 maxBytes) const
+{
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    const QByteArray path = name.toUtf8();
+    if (!m_archive || zip_stat(m_archive, path.constData(), 0, &stat) != 0 ||
+        !(stat.valid & ZIP_STAT_SIZE) || stat.size > zip_uint64_t(maxBytes)) {
+        m_error = u"no part \"%1\", or one too large"_s.arg(name);
+        return nullptr;
+    }
+    zip_file_t *file = zip_fopen_index(m_archive, stat.index, 0);
+    if (!file) {
+        m_error = u"%1 (%2)"_s.arg(reasonOf(zip_get_error(m_archive)), name);
+        return nullptr;
+    }
+    return std::unique_ptr<BackgroundRead>(new BackgroundRead(file, qint64(stat.size)));
+}
+
 std::optional<QByteArray> PackageZip::read(const QString &name, qint64 maxBytes) const
 {
     if (!m_archive) {

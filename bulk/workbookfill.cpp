@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -65,22 +66,30 @@ void appendCellText(QByteArray &out, QStringView text)
 {
     QString escaped;
     escaped.reserve(text.size() + text.size() / 8);
+    qsizetype plain = 0; // where the run of characters written as they are began
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
+        QStringView replacement;
+        QString control;
         if (c == u'&') {
-            escaped += u"&amp;";
+            replacement = u"&amp;";
         } else if (c == u'<') {
-            escaped += u"&lt;";
+            replacement = u"&lt;";
         } else if (c == u'>') {
-            escaped += u"&gt;";
+            replacement = u"&gt;";
         } else if (c == u'\r') {
-            escaped += u"&#13;";
+            replacement = u"&#13;";
         } else if ((c.unicode() < 0x20 && c != u'\n' && c != u'\t') || isEscapeAt(text, i)) {
-            escaped += u"_x%1_"_s.arg(QString::number(c.unicode(), 16).toUpper(), 4, u'0');
+            control = u"_x%1_"_s.arg(QString::number(c.unicode(), 16).toUpper(), 4, u'0');
+            replacement = control;
         } else {
-            escaped += c;
+            continue;
         }
+        escaped += text.sliced(plain, i - plain);
+        escaped += replacement;
+        plain = i + 1;
     }
+    escaped += text.sliced(plain);
     out += escaped.toUtf8();
 }
 
@@ -315,11 +324,22 @@ struct Row
 class SheetReader
 {
 public:
-    SheetReader(const QByteArray &bytes, const std::vector<QString> &strings)
+    // The sheet's bytes may still be arriving: wait(count) returns how many are there once the
+    // first count are (fewer only for a damaged part).
+    using Wait = std::function<qsizetype(qsizetype)>;
+    SheetReader(const QByteArray &bytes, const std::vector<QString> &strings, Wait wait = {})
         : m_bytes(bytes)
+        , m_wait(wait ? std::move(wait) : [&bytes](qsizetype) { return bytes.size(); })
         , m_offsets(bytes)
         , m_strings(strings)
-    {}
+    {
+        // Names are compared without their prefix, whatever namespace they are in, which also
+        // spares the reader resolving each one.
+        m_reader.setNamespaceProcessing(false);
+    }
+    const Wait &wait() const { return m_wait; }
+    // From now on only these columns' texts are wanted (the others read as empty).
+    void onlyColumns(std::vector<int> columns) { m_columns = std::move(columns); }
 
     // The next row, or false after the last or at a fault.
     bool next(Row &row);
@@ -341,8 +361,12 @@ private:
         while (token == QXmlStreamReader::Invalid &&
                m_reader.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
                m_fed < m_bytes.size()) {
-            m_reader.addData(m_bytes.sliced(m_fed, std::min(Piece, m_bytes.size() - m_fed)));
-            m_fed += Piece;
+            const qsizetype piece = std::min(Piece, m_wait(m_fed + Piece) - m_fed);
+            if (piece <= 0) {
+                break;
+            }
+            m_reader.addData(m_bytes.sliced(m_fed, piece));
+            m_fed += piece;
             token = m_reader.readNext();
         }
         m_begin = m_end;
@@ -350,8 +374,16 @@ private:
         return token;
     }
     void readCell(Row &row);
+    QStringView prefix() const
+    {
+        const QStringView name = m_reader.qualifiedName();
+        return name.first(name.indexOf(u':') + 1);
+    }
+    QStringView name() const { return m_reader.qualifiedName().sliced(prefix().size()); }
 
     const QByteArray &m_bytes;
+    Wait m_wait;
+    std::vector<int> m_columns;
     qsizetype m_fed = 0;
     QXmlStreamReader m_reader;
     ByteOffsets m_offsets;
@@ -365,22 +397,22 @@ bool SheetReader::next(Row &row)
 {
     while (!m_reader.atEnd()) {
         const QXmlStreamReader::TokenType token = step();
-        if (token == QXmlStreamReader::EndElement && m_reader.name() == u"sheetData") {
+        if (token == QXmlStreamReader::EndElement && name() == u"sheetData") {
             return false;
         }
-        if (token != QXmlStreamReader::StartElement || m_reader.name() != u"row") {
+        if (token != QXmlStreamReader::StartElement || name() != u"row") {
             continue;
         }
         const QStringView number = attribute(m_reader, u"r");
         row.number = number.isEmpty() ? m_lastRow + 1 : number.toInt();
-        row.prefix = m_reader.prefix().isEmpty() ? QString() : m_reader.prefix().toString() + u':';
+        row.prefix = prefix().toString();
         m_lastRow = row.number;
         row.cells.clear();
         while (!m_reader.atEnd()) {
             const QXmlStreamReader::TokenType inner = step();
-            if (inner == QXmlStreamReader::StartElement && m_reader.name() == u"c") {
+            if (inner == QXmlStreamReader::StartElement && name() == u"c") {
                 readCell(row);
-            } else if (inner == QXmlStreamReader::EndElement && m_reader.name() == u"row") {
+            } else if (inner == QXmlStreamReader::EndElement && name() == u"row") {
                 row.cellsEnd = m_offsets.at(m_begin);
                 return !m_reader.hasError();
             }
@@ -394,10 +426,13 @@ void SheetReader::readCell(Row &row)
     Cell cell;
     cell.begin = m_offsets.at(m_begin);
     const QStringView ref = attribute(m_reader, u"r");
+    cell.style = attribute(m_reader, u"s").toString();
+    const QStringView typeName = attribute(m_reader, u"t");
     cell.column = ref.isEmpty() ? (row.cells.empty() ? 1 : row.cells.back().column + 1)
                                 : cellReference(ref).first;
-    cell.style = attribute(m_reader, u"s").toString();
-    const QString type = attribute(m_reader, u"t").toString();
+    const char type = typeName == u"s" ? 's' : typeName == u"b" ? 'b' : 'v';
+    const bool wanted = m_columns.empty() || std::find(m_columns.begin(), m_columns.end(),
+                                                       cell.column) != m_columns.end();
     // The text of its value, or of its inline string's runs without their phonetic hints.
     QString value;
     bool inText = false;
@@ -405,27 +440,27 @@ void SheetReader::readCell(Row &row)
     while (!m_reader.atEnd()) {
         const QXmlStreamReader::TokenType token = step();
         if (token == QXmlStreamReader::StartElement) {
-            if (m_reader.name() == u"rPh") {
+            if (name() == u"rPh") {
                 ++phonetic;
             }
-            inText |= phonetic == 0 && (m_reader.name() == u"v" || m_reader.name() == u"t");
+            inText |= phonetic == 0 && (name() == u"v" || name() == u"t");
         } else if (token == QXmlStreamReader::EndElement) {
-            if (m_reader.name() == u"c") {
+            if (name() == u"c") {
                 break;
             }
-            phonetic -= m_reader.name() == u"rPh" ? 1 : 0;
-            inText &= m_reader.name() != u"v" && m_reader.name() != u"t";
-        } else if (token == QXmlStreamReader::Characters && inText) {
+            phonetic -= name() == u"rPh" ? 1 : 0;
+            inText &= name() != u"v" && name() != u"t";
+        } else if (token == QXmlStreamReader::Characters && inText && wanted) {
             value += m_reader.text();
         }
     }
     cell.end = m_offsets.at(m_end);
-    if (type == u"s") {
+    if (type == 's') {
         bool ok = false;
         const qsizetype index = value.toLongLong(&ok);
         value = ok && index >= 0 && index < qsizetype(m_strings.size()) ? m_strings[size_t(index)]
                                                                         : QString();
-    } else if (type == u"b") {
+    } else if (type == 'b') {
         value = value == u"1" ? u"TRUE"_s : value == u"0" ? u"FALSE"_s : value;
     } else {
         value = unescapedCellText(value);
@@ -446,11 +481,11 @@ struct SheetFill
 class SheetFiller
 {
 public:
-    SheetFiller(const Workbook::Sheet &sheet, const QByteArray &bytes, const Workbook &book,
+    SheetFiller(const Workbook::Sheet &sheet, BackgroundRead &read, const Workbook &book,
                 const ListingSettings &folder, const BatchOptions &options, FilledWorkbook &result)
         : m_sheet(sheet)
-        , m_bytes(bytes)
-        , m_rows(bytes, book.strings)
+        , m_bytes(read.bytes())
+        , m_rows(read.bytes(), book.strings, [&read](qsizetype n) { return read.waitFor(n); })
         , m_folder(folder)
         , m_options(options)
         , m_result(result)
@@ -512,6 +547,7 @@ bool SheetFiller::findHeader(Row &row)
         for (size_t k = 0; k < m_columns.size(); ++k) {
             m_columns[k] = int(matched.found[k] + 1);
         }
+        m_rows.onlyColumns({1, m_columns[0], m_columns[1], m_columns[2], m_columns[3]});
         return true;
     }
     return false;
@@ -611,6 +647,9 @@ SheetFill SheetFiller::run()
     if (m_rows.fault()) {
         fail(0, u"the sheet cannot be read: "_s + *m_rows.fault());
     }
+    if (m_out && !m_result.error && m_rows.wait()(m_bytes.size()) < m_bytes.size()) {
+        fail(0, u"the sheet cannot be read: it is damaged"_s);
+    }
     if (m_out && !m_result.error) {
         write(QByteArrayView(m_bytes).sliced(m_copied));
         m_out->add(m_piece);
@@ -689,20 +728,22 @@ FilledWorkbook fillWorkbook(const QByteArray &workbook, const ListingSettings &f
     bool anyListing = false;
     bool anyAction = false;
     for (const Workbook::Sheet &sheet : book.sheets) {
-        const std::optional<QByteArray> bytes = zip.read(sheet.path, MaxPartBytes);
-        if (!bytes) {
+        // The sheet is inflated on a thread of its own while its first rows are read.
+        const std::unique_ptr<BackgroundRead> read = zip.readInBackground(sheet.path, MaxPartBytes);
+        if (!read) {
             result.error =
                 SheetMessage{sheet.name, 0, u"the sheet cannot be read: "_s + zip.error()};
             return result;
         }
         // The fill cuts the sheet's bytes where its cells stand, counting UTF-8.
-        if (bytes->startsWith("\xFF\xFE") || bytes->startsWith("\xFE\xFF")) {
+        read->waitFor(Utf8Bom.size());
+        if (read->bytes().startsWith("\xFF\xFE") || read->bytes().startsWith("\xFE\xFF")) {
             result.error = SheetMessage{sheet.name, 0,
                                         u"the sheet is stored as UTF-16 text; save the workbook "
                                         "again as .xlsx"_s};
             return result;
         }
-        SheetFill fill = SheetFiller(sheet, *bytes, book, folder, options, result).run();
+        SheetFill fill = SheetFiller(sheet, *read, book, folder, options, result).run();
         if (result.error) {
             result.listings.clear();
             result.warnings.clear();
