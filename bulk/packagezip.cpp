@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -250,12 +251,17 @@ PackageZip::withParts(const std::vector<std::pair<QString, DeflatedPart::Stored>
     }
     zip_error_t error;
     zip_error_init(&error);
-    // libzip writes the new archive into the source it was opened from; the bytes it starts
-    // from are copied there first and left alone here.
-    Source source(
-        zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &error));
+    // libzip writes the new archive into the source it was opened from, and frees the bytes it
+    // started from once it has (even when told they are not its own): it gets a copy of its own.
+    void *copy = std::malloc(size_t(std::max<qsizetype>(m_bytes.size(), 1)));
+    if (copy) {
+        std::memcpy(copy, m_bytes.constData(), size_t(m_bytes.size()));
+    }
+    Source source(copy ? zip_source_buffer_create(copy, zip_uint64_t(m_bytes.size()), 1, &error)
+                       : nullptr);
     zip_error_fini(&error);
     if (!source) {
+        std::free(copy);
         m_error = u"out of memory"_s;
         return std::nullopt;
     }
