@@ -1,6 +1,7 @@
 #include "batchwrite.h"
 
 #include "batchplan.h"
+#include "bulkfill.h"
 #include "filesync.h"
 
 #include <QCoreApplication>
@@ -214,6 +215,10 @@ private:
         while (row < qsizetype(m_rows.size()) &&
                qsizetype(group.size()) < qsizetype(m_slots.size())) {
             CheckedPage page = compose(row);
+            if (std::optional<QString> tooLong = BulkText::pageTooLong(page.page.size(), false)) {
+                failure = WriteResult::failure(QDir::toNativeSeparators(m_paths[row]), *tooLong);
+                break;
+            }
             Slot &slot = m_slots[group.size()];
             // A listing keeps its own owner and mode; a new one, or one that was a link, gets
             // those of a new file, never those the recycled file carried.

@@ -51,22 +51,30 @@ char bulkSeparator(QByteArrayView text)
         }
         QByteArrayView line = text.sliced(pos, end - pos);
         if (isHeaderCell(line.startsWith('"') ? line.sliced(1) : line)) {
-            return headerSeparator(line);
+            return headerSeparator(line, SeparatorChoice::CommaSemicolonOrTab);
         }
         pos = end + 1;
     }
     return ',';
 }
 
-// "CC=UTF-8" among the settings of the Action cell, "*Action(SiteID=US|...|CC=UTF-8)".
-bool declaresUtf8(QByteArrayView actionCell)
+// The code page among the settings of the Action cell, "*Action(SiteID=US|...|CC=UTF-8)": UTF-8,
+// or one of the names spreadsheet tools give Windows-1252 and the Latin-1 it extends.
+std::optional<CsvEncoding> declaredEncoding(QByteArrayView actionCell)
 {
     const QByteArray inside = actionCell.sliced(actionCell.indexOf('(') + 1).toByteArray();
     const QList<QByteArray> settings = inside.split(')').first().split('|');
-    return std::any_of(settings.begin(), settings.end(), [](const QByteArray &setting) {
+    for (const QByteArray &setting : settings) {
         const QByteArray s = setting.trimmed().toLower();
-        return s == "cc=utf-8" || s == "cc=utf8";
-    });
+        if (s == "cc=utf-8" || s == "cc=utf8") {
+            return CsvEncoding::Utf8;
+        }
+        if (s == "cc=cp1252" || s == "cc=windows-1252" || s == "cc=iso-8859-1" ||
+            s == "cc=latin1") {
+            return CsvEncoding::Windows1252;
+        }
+    }
+    return std::nullopt;
 }
 
 // A page that this program wrote carries the generator comment as its second line.
@@ -109,45 +117,34 @@ struct BulkRow
 BulkRow readBulkRow(const BulkFile &file, QByteArrayView body, const CsvRecord &record)
 {
     BulkRow row;
-    const QString action = trimBlanks(decodedField(file, body, record.fields[0])).toCaseFolded();
-    // A header copied under the first one would be filled as an item titled "*Title".
-    if (QStringView(action).sliced(action.startsWith(u'*') ? 1 : 0).startsWith(u"action(")) {
-        row.kind = BulkRow::Fault;
-        row.faultText =
-            u"a second header row: its first cell begins with \"*Action(\", as the "
-            "header's on line %1 does; the file must have one header row"_s.arg(file.headerLine);
-        return row;
-    }
+    const QString action = decodedField(file, body, record.fields[0]);
     const auto fieldCount = static_cast<qsizetype>(record.fields.size());
-    if (fieldCount > file.headerSize) {
-        row.kind = BulkRow::Fault;
-        row.faultText = CsvFault::moreFieldsThanHeader(file.headerSize, 0);
-        return row;
-    }
-    // An empty Action cell continues the item above (a variation, a picture); "#" starts a note.
-    if (action.isEmpty() || action.startsWith(u'#')) {
-        return row;
-    }
-    row.kind = BulkRow::Action;
     const auto text = [&](Column column) {
         const qsizetype index = file.columns[static_cast<size_t>(column)];
         return index >= 0 && index < fieldCount
                    ? decodedField(file, body, record.fields[static_cast<size_t>(index)])
                    : QString();
     };
-    BulkItem &item = row.item;
-    item.texts.mainTitle = text(Column::Title);
-    item.texts.subTitle = normalizeLineBreaks(text(Column::Subtitle));
-    item.texts.description = normalizeLineBreaks(text(Column::Description));
-    item.texts.condition = normalizeLineBreaks(text(Column::Condition));
-    item.texts.line = record.line;
-    if (item.texts.description.isEmpty() &&
-        std::find(CreatingActions.begin(), CreatingActions.end(), action) ==
-            CreatingActions.end()) {
+    const BulkRowKind kind = bulkRowKind(action, text(Column::Description));
+    if (kind == BulkRowKind::SecondHeader) {
+        row.kind = BulkRow::Fault;
+        row.faultText = BulkText::secondHeader(file.headerLine);
         return row;
     }
-    if (holdsComposedPage(item.texts.description)) {
-        row.kind = BulkRow::ComposedPage;
+    if (fieldCount > file.headerSize) {
+        row.kind = BulkRow::Fault;
+        row.faultText = CsvFault::moreFieldsThanHeader(file.headerSize, 0);
+        return row;
+    }
+    if (kind == BulkRowKind::Note) {
+        return row;
+    }
+    row.kind = kind == BulkRowKind::Kept ? BulkRow::Action : BulkRow::ComposedPage;
+    BulkItem &item = row.item;
+    item.texts = bulkTexts(text(Column::Title), text(Column::Subtitle), text(Column::Description),
+                           text(Column::Condition));
+    item.texts.line = record.line;
+    if (kind != BulkRowKind::Item) {
         return row;
     }
     row.kind = BulkRow::Item;
@@ -197,14 +194,18 @@ BulkFile BulkReader::run()
         return std::move(m_file);
     }
     if (!header) {
-        fail(0, u"no header row: no row's first cell begins with \"*Action(\", as the header of "
-                "the marketplace's bulk-listing file does"_s);
+        fail(0, BulkText::noHeader());
         return std::move(m_file);
     }
     const QByteArray actionCell = csvFieldValue(m_body, header->fields[0]);
     const bool bom = m_body.size() < m_file.bytes.size();
-    checkEncoding(bom || declaresUtf8(actionCell),
-                  bom ? MarkedAsUtf8 : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)");
+    const std::optional<CsvEncoding> declared = declaredEncoding(actionCell);
+    if (declared == CsvEncoding::Windows1252) {
+        m_file.encoding = CsvEncoding::Windows1252;
+    } else {
+        checkEncoding(bom || declared,
+                      bom ? MarkedAsUtf8 : u"that says it is UTF-8 (CC=UTF-8 in its Action cell)");
+    }
     if (!m_file.error) {
         readHeader(*header);
     }
@@ -252,13 +253,9 @@ void BulkReader::readHeader(const CsvRecord &header)
     m_file.headerSize = static_cast<qsizetype>(header.fields.size());
     std::vector<QString> names;
     for (const CsvField &field : header.fields) {
-        QString name = decodedField(m_file, m_body, field);
-        while (name.startsWith(u'*')) {
-            name.remove(0, 1);
-        }
-        names.push_back(std::move(name));
+        names.push_back(decodedField(m_file, m_body, field));
     }
-    const CsvHeader matched = matchCsvHeader(names, KnownColumns);
+    const CsvHeader matched = matchBulkHeader(names);
     if (matched.fault) {
         fail(header.line, *matched.fault);
         return;
@@ -277,20 +274,119 @@ void BulkReader::readRows()
         if (row.kind == BulkRow::Fault) {
             fail(record.line, row.faultText);
         } else if (row.kind == BulkRow::ComposedPage) {
-            m_file.warnings.push_back(
-                {record.line, u"the Description already holds a composed page; left as it is "
-                              "(fill the file that holds the seller's own descriptions)"_s});
+            m_file.warnings.push_back({record.line, BulkText::composedPage()});
         } else if (row.kind == BulkRow::Item) {
             ++m_file.itemCount;
         }
     }
     if (!m_file.error && !anyAction) {
-        m_file.warnings.push_back(
-            {m_file.headerLine, u"the file holds no item rows to fill (no row has an Action)"_s});
+        m_file.warnings.push_back({m_file.headerLine, BulkText::noItemRows()});
     }
 }
 
 } // namespace
+
+bool isBulkHeaderCell(QStringView cell)
+{
+    if (cell.startsWith(u'*')) {
+        cell = cell.sliced(1);
+    }
+    return cell.startsWith(u"action(", Qt::CaseInsensitive);
+}
+
+CsvHeader matchBulkHeader(std::vector<QString> names)
+{
+    for (QString &name : names) {
+        while (name.startsWith(u'*')) {
+            name.remove(0, 1);
+        }
+    }
+    return matchCsvHeader(names, KnownColumns);
+}
+
+BulkRowKind bulkRowKind(const QString &actionCell, const QString &description)
+{
+    const QString action = trimBlanks(actionCell).toCaseFolded();
+    // A header copied under the first one would be filled as an item titled "*Title".
+    if (isBulkHeaderCell(action)) {
+        return BulkRowKind::SecondHeader;
+    }
+    // An empty Action cell continues the item above (a variation, a picture); "#" and "Info"
+    // rows are the template's notes, wherever they stand.
+    if (action.isEmpty() || action.startsWith(u'#') || action == u"info") {
+        return BulkRowKind::Note;
+    }
+    if (description.isEmpty() && std::find(CreatingActions.begin(), CreatingActions.end(),
+                                           action) == CreatingActions.end()) {
+        return BulkRowKind::Kept;
+    }
+    return holdsComposedPage(normalizeLineBreaks(description)) ? BulkRowKind::ComposedPage
+                                                               : BulkRowKind::Item;
+}
+
+BatchRow bulkTexts(const QString &title, const QString &subtitle, const QString &description,
+                   const QString &condition)
+{
+    BatchRow texts;
+    texts.mainTitle = title;
+    texts.subTitle = normalizeLineBreaks(subtitle);
+    texts.description = normalizeLineBreaks(description);
+    texts.condition = normalizeLineBreaks(condition);
+    return texts;
+}
+
+namespace BulkText {
+
+QString secondHeader(int headerLine, QStringView where)
+{
+    return u"a second header row: its first cell begins with \"*Action(\", as the header's on "
+           "%1 %2 does; the file must have one header row"_s.arg(where)
+               .arg(headerLine);
+}
+
+QString composedPage()
+{
+    return u"the Description already holds a composed page; left as it is (fill the file that "
+           "holds the seller's own descriptions)"_s;
+}
+
+QString noItemRows()
+{
+    return u"the file holds no item rows to fill (no row has an Action)"_s;
+}
+
+QString noHeader()
+{
+    return u"no header row: no row's first cell begins with \"*Action(\", as the header of "
+           "the marketplace's bulk-listing file does"_s;
+}
+
+std::optional<QString> pageTooLong(qsizetype length, bool inWorkbook)
+{
+    if (length > MarketplaceMaxPageLength) {
+        return u"the page has %1 characters, more than the %2 the marketplace takes in a "
+               "description"_s.arg(length)
+                   .arg(MarketplaceMaxPageLength);
+    }
+    if (inWorkbook && length > SpreadsheetMaxCellLength) {
+        return u"the page has %1 characters, more than the %2 a spreadsheet cell holds "
+               "(shorten the description, or fill the CSV file)"_s.arg(length)
+                   .arg(SpreadsheetMaxCellLength);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> pageCutInSpreadsheet(qsizetype length)
+{
+    if (length <= SpreadsheetMaxCellLength) {
+        return std::nullopt;
+    }
+    return u"the page has %1 characters, more than the %2 a spreadsheet cell holds: a "
+           "spreadsheet that opens the filled file cuts it"_s.arg(length)
+               .arg(SpreadsheetMaxCellLength);
+}
+
+} // namespace BulkText
 
 BulkFile parseBulkFile(QByteArray bytes)
 {
@@ -377,6 +473,13 @@ FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder, QIO
     qsizetype done = 0;
     forEachBulkItem(file, [&](const BulkItem &item) {
         CheckedPage page = composeListing(listingForRow(folder, item.texts), options.check);
+        if (std::optional<QString> fault = BulkText::pageTooLong(page.page.size(), false)) {
+            filled.pageError = BatchMessage{item.texts.line, *fault};
+            return false;
+        }
+        if (std::optional<QString> cut = BulkText::pageCutInSpreadsheet(page.page.size())) {
+            filled.warnings.push_back({item.texts.line, *cut});
+        }
         if (file.encoding == CsvEncoding::Utf8) {
             page.page = AnsiCodec::decode(page.page).toUtf8();
         }
@@ -394,6 +497,10 @@ FilledFile fillBulkFile(const BulkFile &file, const ListingSettings &folder, QIO
         }
         return true;
     });
+    if (filled.pageError) {
+        filled.writeError = filled.pageError->text;
+        return filled;
+    }
     writer.add(original.sliced(copied));
     filled.writeError = writer.finish();
     return filled;

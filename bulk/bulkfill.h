@@ -19,6 +19,44 @@
 // composes the page of every item row into that row's Description field and leaves every
 // other byte of the file as it was.
 
+// A spreadsheet cell holds at most this many characters; a longer text makes a workbook that
+// the spreadsheet reports as damaged, and a CSV file opened in one loses the rest.
+inline constexpr qsizetype SpreadsheetMaxCellLength = 32767;
+
+// What a bulk-listing file is made of, in a CSV file or a workbook's sheet alike.
+
+// Whether a row's first cell makes it the header: "*Action(" or "Action(", in any letter case.
+bool isBulkHeaderCell(QStringView cell);
+
+// The header's names matched to the columns the fill knows: Title and Description (required),
+// Subtitle and ConditionDescription, in that order; letter case, a leading "*", spaces and
+// underscores do not matter.
+CsvHeader matchBulkHeader(std::vector<QString> names);
+
+// What a row after the header is, by the text of its Action cell and its Description: a note
+// ("#...", "Info", or an empty Action: a continuation row), a row with an action left as it is
+// (a Revise, Relist or End whose empty Description keeps the live listing's), an item to fill,
+// one whose Description holds a composed page already, or a second header.
+enum class BulkRowKind { Note, Kept, Item, ComposedPage, SecondHeader };
+BulkRowKind bulkRowKind(const QString &actionCell, const QString &description);
+
+// An item's texts from its cells, each line break made CR LF.
+BatchRow bulkTexts(const QString &title, const QString &subtitle, const QString &description,
+                   const QString &condition);
+
+// The messages of both kinds of file, worded alike.
+namespace BulkText {
+QString secondHeader(int headerLine, QStringView where = u"line");
+QString composedPage();
+QString noItemRows();
+QString noHeader();
+// A page longer than the marketplace takes, or (in a workbook) than a cell holds; nothing when
+// it fits.
+std::optional<QString> pageTooLong(qsizetype length, bool inWorkbook);
+// A page a spreadsheet would cut when it opens the CSV file; nothing when it fits a cell.
+std::optional<QString> pageCutInSpreadsheet(qsizetype length);
+} // namespace BulkText
+
 // An item row: its texts, and where its Description field lies in the file.
 struct BulkItem
 {
@@ -73,6 +111,10 @@ struct FilledFile
 {
     std::vector<FilledListing> listings;
     std::optional<QString> writeError;
+    // A page too long for the marketplace, which stopped the filling; pages a spreadsheet
+    // would cut, each with its line.
+    std::optional<BatchMessage> pageError;
+    std::vector<BatchMessage> warnings;
 };
 
 // Writes the file to out with each item's page, composed from the folder's settings and the

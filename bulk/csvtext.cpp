@@ -147,8 +147,9 @@ std::optional<BatchMessage> invalidUtf8Fault(QByteArrayView text, QStringView ho
                   .arg(how)};
 }
 
-char headerSeparator(QByteArrayView text)
+char headerSeparator(QByteArrayView text, SeparatorChoice choice)
 {
+    const bool tabs = choice == SeparatorChoice::CommaSemicolonOrTab;
     qsizetype i = 0;
     while (i < text.size() && (text[i] == '\r' || text[i] == '\n')) {
         ++i;
@@ -158,7 +159,7 @@ char headerSeparator(QByteArrayView text)
         const char c = text[i];
         if (c == '"') {
             quoted = !quoted;
-        } else if (!quoted && (c == ',' || c == ';')) {
+        } else if (!quoted && (c == ',' || c == ';' || (tabs && c == '\t'))) {
             return c;
         } else if (!quoted && (c == '\r' || c == '\n')) {
             break;

@@ -47,9 +47,12 @@ std::pair<int, qsizetype> csvLineOf(QByteArrayView text, qsizetype offset);
 // 0xE9 at position 4 of the line) in a file " and how the file says it is UTF-8; or nothing.
 std::optional<BatchMessage> invalidUtf8Fault(QByteArrayView text, QStringView how);
 
-// The separator of a header line: its first comma or semicolon outside quotes; a header of
-// one column has none, and then the comma serves. Line breaks before the header are skipped.
-char headerSeparator(QByteArrayView text);
+// The separator of a header line: its first comma or semicolon (or tab, where the file may use
+// one) outside quotes; a header of one column has none, and then the comma serves. Line breaks
+// before the header are skipped.
+enum class SeparatorChoice { CommaOrSemicolon, CommaSemicolonOrTab };
+char headerSeparator(QByteArrayView text,
+                     SeparatorChoice choice = SeparatorChoice::CommaOrSemicolon);
 
 // A file that begins with a UTF-16 byte-order mark, as a spreadsheet's "Unicode text" does, or
 // whose first bytes look like UTF-16 without one, is refused on its first line, the message

@@ -14,6 +14,7 @@
 #include "textfile.h"
 #include "textrules.h"
 #include "version.h"
+#include "workbookfill.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -359,6 +360,31 @@ int runBatch(const QString &csvPath, const QString &outputDir, bool check,
     return anyFinding ? Findings : Success;
 }
 
+// A workbook is filled whole in memory, every page composed before the copy is written: a page
+// too long for a cell leaves nothing written.
+int runWorkbookFill(const QString &shown, const QByteArray &bytes, const QString &outputPath,
+                    bool check, const ListingSettings &folder, QIODevice &err)
+{
+    const FilledWorkbook filled = fillWorkbook(bytes, folder, BatchOptions{check, {}});
+    for (const SheetMessage &warning : filled.warnings) {
+        writeLine(err, formatSheetMessage(shown, warning));
+    }
+    if (filled.error) {
+        writeLine(err, formatSheetMessage(shown, *filled.error));
+        return FileFailure;
+    }
+    if (const WriteResult written = writeOutputFile(outputPath, filled.bytes); !written) {
+        say(err, u"cannot write \"%1\": %2."_s.arg(written.path, written.error));
+        return FileFailure;
+    }
+    bool anyFinding = false;
+    for (const FilledSheetListing &listing : filled.listings) {
+        anyFinding |= reportFindings(
+            err, u"%1:%2:%3: "_s.arg(shown, listing.sheet).arg(listing.row), listing.findings);
+    }
+    return anyFinding ? Findings : Success;
+}
+
 int runFill(const QString &csvPath, const QString &outputPath, bool check,
             const ListingSettings &folder, QIODevice &err, const Streams &streams)
 {
@@ -368,6 +394,14 @@ int runFill(const QString &csvPath, const QString &outputPath, bool check,
     if (!read.error.isEmpty()) {
         say(err, read.error + u'.');
         return FileFailure;
+    }
+    const BulkFileType type = bulkFileType(read.bytes);
+    if (type.kind == BulkFileKind::Refused) {
+        writeLine(err, formatSheetMessage(shownCsv, {{}, 0, type.refusal}));
+        return FileFailure;
+    }
+    if (type.kind == BulkFileKind::Workbook) {
+        return runWorkbookFill(shownCsv, read.bytes, outputPath, check, folder, err);
     }
     const BulkFile bulk = parseBulkFile(std::move(read.bytes));
     for (const BatchMessage &warning : bulk.warnings) {
@@ -386,9 +420,16 @@ int runFill(const QString &csvPath, const QString &outputPath, bool check,
         return filled.writeError;
     });
     progress.end();
+    if (filled.pageError) {
+        writeLine(err, formatBatchMessage(shownCsv, *filled.pageError));
+        return FileFailure;
+    }
     if (!written) {
         say(err, u"cannot write \"%1\": %2."_s.arg(written.path, written.error));
         return FileFailure;
+    }
+    for (const BatchMessage &warning : filled.warnings) {
+        writeLine(err, formatBatchMessage(shownCsv, warning));
     }
     bool anyFinding = false;
     for (const FilledListing &listing : filled.listings) {

@@ -11,6 +11,7 @@
 #include "startup.h"
 #include "textfile.h"
 #include "textrules.h"
+#include "workbookfill.h"
 
 #include <QBuffer>
 #include <QMap>
@@ -235,6 +236,31 @@ QString applyEdit(Session &session, const QString &line)
     return u"no text file is named \"%1\""_s.arg(file);
 }
 
+// A workbook the fill wrote stands in the case as what changed against the one it filled: "part
+// NAME" for each part whose stored bytes differ, then "cell SHEET!REF style S" and the text on
+// the lines after it for each cell whose style or text differs.
+void describeWorkbooks(const QString &out, const QStringList &arguments)
+{
+    const qsizetype fill = arguments.indexOf(u"--fill"_s);
+    for (const QString &name : QDir(out).entryList({u"*.xlsx"_s}, QDir::Files)) {
+        const QByteArray input = fileBytes(arguments.value(fill + 1));
+        const QByteArray output = fileBytes(out + u'/' + name);
+        QByteArray changes;
+        auto before = workbookStoredParts(input);
+        for (const auto &[part, stored] : workbookStoredParts(output)) {
+            changes += before[part] != stored ? "part " + part.toUtf8() + '\n' : QByteArray();
+        }
+        auto cells = workbookCells(input).value_or(std::map<QString, WorkbookCell>{});
+        for (const auto &[ref, cell] : workbookCells(output).value_or(cells)) {
+            if (!(cells[ref] == cell)) {
+                changes += u"cell %1 style %2\n%3\n"_s.arg(ref, cell.style, cell.text).toUtf8();
+            }
+        }
+        writeFile(out + u'/' + name + u".changes"_s, changes);
+        QFile::remove(out + u'/' + name);
+    }
+}
+
 using TableFunction = QString (*)(const QString &);
 
 // The system's device that takes everything written to it, by its name.
@@ -361,6 +387,7 @@ void TestCore::compose()
         writeFile(run.filePath(u"modes"_s), modeListing(out));
     }
 
+    describeWorkbooks(out, arguments);
     writeFile(run.filePath(u"status"_s), QByteArray::number(status) + '\n');
     for (const auto &[name, bytes] :
          {std::pair{u"stdout"_s, stdoutBytes}, {u"stderr"_s, stderrBytes}}) {

@@ -53,7 +53,7 @@ fi
 
 stubs root 0 apt-get
 run root
-expect "root" 0 "setup: installing 15 Debian packages with apt-get (this can take some minutes):"
+expect "root" 0 "setup: installing 17 Debian packages with apt-get (this can take some minutes):"
 if ! grep -qx "apt-get install -y --no-install-recommends build-essential .*libclang-rt-14-dev" "$work/calls"; then
     echo "FAIL root: apt-get calls: $(cat "$work/calls" 2>/dev/null)" >&2
     failures=$((failures + 1))
