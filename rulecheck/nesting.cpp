@@ -377,6 +377,13 @@ private:
         return at;
     }
     const Open &current() const { return m_stack.back(); }
+    // Whether the parser reads tags by its rules for a select: one is open, with no template
+    // opened inside it, and the tag stands in HTML content.
+    bool inSelect() const
+    {
+        const int select = nearest(IdSelect);
+        return select >= 0 && select > nearest(IdTemplate) && current().ns == Html;
+    }
     // Opens an element for the tag at at; false when that is one too many.
     bool push(int id, Namespace ns, qsizetype at, bool htmlAnnotation = false,
               size_t attributes = 0, bool reopened = false);
@@ -1077,6 +1084,12 @@ NestingBound Scan::run()
             }
         }
         const unsigned startFlags = m_flags[size_t(id)];
+        // In a select the parser drops the start tag of a raw-text element (a textarea ends the
+        // select instead), so what follows is markup to it; a browser that keeps what a select
+        // holds reads raw text there, which the second reading, renaming the select, covers.
+        if ((startFlags & RawText) && tag.name != "textarea" && inSelect()) {
+            continue;
+        }
         if (!m_reopenable.empty() && (!(startFlags & Special) || (startFlags & Reconstructs)) &&
             !reopen(at)) {
             return m_bound;
