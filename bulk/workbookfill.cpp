@@ -115,14 +115,22 @@ QString columnName(int column)
     return name;
 }
 
-QStringView attribute(const QXmlStreamReader &reader, QStringView name)
+// The first attribute of this (local) name. The attributes are looked at through a const list:
+// walking the reader's own copy through a non-const one would copy every attribute of every
+// element. The values stay the reader's until it reads on.
+QStringView attribute(const QXmlStreamAttributes &attributes, QStringView name)
 {
-    for (const QXmlStreamAttribute &a : reader.attributes()) {
+    for (const QXmlStreamAttribute &a : attributes) {
         if (a.name() == name) {
             return a.value();
         }
     }
     return {};
+}
+
+QStringView attribute(const QXmlStreamReader &reader, QStringView name)
+{
+    return attribute(reader.attributes(), name);
 }
 
 // A part's path from a relationship's target, which is relative to the folder of the part
@@ -425,9 +433,10 @@ void SheetReader::readCell(Row &row)
 {
     Cell cell;
     cell.begin = m_offsets.at(m_begin);
-    const QStringView ref = attribute(m_reader, u"r");
-    cell.style = attribute(m_reader, u"s").toString();
-    const QStringView typeName = attribute(m_reader, u"t");
+    const QXmlStreamAttributes attributes = m_reader.attributes();
+    const QStringView ref = attribute(attributes, u"r");
+    cell.style = attribute(attributes, u"s").toString();
+    const QStringView typeName = attribute(attributes, u"t");
     cell.column = ref.isEmpty() ? (row.cells.empty() ? 1 : row.cells.back().column + 1)
                                 : cellReference(ref).first;
     const char type = typeName == u"s" ? 's' : typeName == u"b" ? 'b' : 'v';
