@@ -13,7 +13,8 @@ struct z_stream_s;
 
 // A part of a package compressed while it is being made: the bytes handed in are deflated on
 // a thread of their own, so that making the part and compressing it take the time of the
-// longer one, not of both. Compressed as libzip compresses by default, at zlib's best level.
+// longer one, not of both. Compressed at zlib's default level (libzip's own default is its
+// best level).
 class DeflatedPart
 {
 public:

@@ -115,14 +115,22 @@ QString columnName(int column)
     return name;
 }
 
-QStringView attribute(const QXmlStreamReader &reader, QStringView name)
+// The first attribute of this (local) name. The attributes are looked at through a const list:
+// walking the reader's own copy through a non-const one would copy every attribute of every
+// element. The values stay the reader's until it reads on.
+QStringView attribute(const QXmlStreamAttributes &attributes, QStringView name)
 {
-    for (const QXmlStreamAttribute &a : reader.attributes()) {
+    for (const QXmlStreamAttribute &a : attributes) {
         if (a.name() == name) {
             return a.value();
         }
     }
     return {};
+}
+
+QStringView attribute(const QXmlStreamReader &reader, QStringView name)
+{
+    return attribute(reader.attributes(), name);
 }
 
 // A part's path from a relationship's target, which is relative to the folder of the part
@@ -338,7 +346,7 @@ public:
         m_reader.setNamespaceProcessing(false);
     }
     const Wait &wait() const { return m_wait; }
-    // From now on only these columns' texts are wanted (the others read as empty).
+    // From now on only these columns' texts and styles are wanted (the others read as empty).
     void onlyColumns(std::vector<int> columns) { m_columns = std::move(columns); }
 
     // The next row, or false after the last or at a fault.
@@ -397,10 +405,14 @@ bool SheetReader::next(Row &row)
 {
     while (!m_reader.atEnd()) {
         const QXmlStreamReader::TokenType token = step();
-        if (token == QXmlStreamReader::EndElement && name() == u"sheetData") {
+        if (token != QXmlStreamReader::StartElement && token != QXmlStreamReader::EndElement) {
+            continue;
+        }
+        const QStringView element = name();
+        if (token == QXmlStreamReader::EndElement && element == u"sheetData") {
             return false;
         }
-        if (token != QXmlStreamReader::StartElement || name() != u"row") {
+        if (token != QXmlStreamReader::StartElement || element != u"row") {
             continue;
         }
         const QStringView number = attribute(m_reader, u"r");
@@ -425,36 +437,57 @@ void SheetReader::readCell(Row &row)
 {
     Cell cell;
     cell.begin = m_offsets.at(m_begin);
-    const QStringView ref = attribute(m_reader, u"r");
-    cell.style = attribute(m_reader, u"s").toString();
-    const QStringView typeName = attribute(m_reader, u"t");
-    cell.column = ref.isEmpty() ? (row.cells.empty() ? 1 : row.cells.back().column + 1)
-                                : cellReference(ref).first;
-    const char type = typeName == u"s" ? 's' : typeName == u"b" ? 'b' : 'v';
-    const bool wanted = m_columns.empty() || std::find(m_columns.begin(), m_columns.end(),
-                                                       cell.column) != m_columns.end();
+    char type = 'v';
+    bool wanted = true;
+    {
+        // The attributes are looked at only while the reader stands on the cell's start.
+        const QXmlStreamAttributes attributes = m_reader.attributes();
+        const QStringView ref = attribute(attributes, u"r");
+        cell.column = ref.isEmpty() ? (row.cells.empty() ? 1 : row.cells.back().column + 1)
+                                    : cellReference(ref).first;
+        wanted = m_columns.empty() ||
+                 std::find(m_columns.begin(), m_columns.end(), cell.column) != m_columns.end();
+        if (wanted) {
+            // Of a cell that is not wanted only the place counts: no text, no style.
+            cell.style = attribute(attributes, u"s").toString();
+            const QStringView typeName = attribute(attributes, u"t");
+            type = typeName == u"s" ? 's' : typeName == u"b" ? 'b' : 'v';
+        }
+    }
     // The text of its value, or of its inline string's runs without their phonetic hints.
     QString value;
     bool inText = false;
     int phonetic = 0;
     while (!m_reader.atEnd()) {
         const QXmlStreamReader::TokenType token = step();
+        if (token == QXmlStreamReader::Characters) {
+            if (inText && wanted) {
+                value += m_reader.text();
+            }
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement && token != QXmlStreamReader::EndElement) {
+            continue;
+        }
+        const QStringView element = name();
         if (token == QXmlStreamReader::StartElement) {
-            if (name() == u"rPh") {
+            if (element == u"rPh") {
                 ++phonetic;
             }
-            inText |= phonetic == 0 && (name() == u"v" || name() == u"t");
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (name() == u"c") {
+            inText |= phonetic == 0 && (element == u"v" || element == u"t");
+        } else {
+            if (element == u"c") {
                 break;
             }
-            phonetic -= name() == u"rPh" ? 1 : 0;
-            inText &= name() != u"v" && name() != u"t";
-        } else if (token == QXmlStreamReader::Characters && inText && wanted) {
-            value += m_reader.text();
+            phonetic -= element == u"rPh" ? 1 : 0;
+            inText &= element != u"v" && element != u"t";
         }
     }
     cell.end = m_offsets.at(m_end);
+    if (!wanted) {
+        row.cells.push_back(std::move(cell));
+        return;
+    }
     if (type == 's') {
         bool ok = false;
         const qsizetype index = value.toLongLong(&ok);
@@ -468,6 +501,9 @@ void SheetReader::readCell(Row &row)
     cell.text = std::move(value);
     row.cells.push_back(std::move(cell));
 }
+
+// The new sheet goes to the compressing thread in pieces of about this size.
+constexpr qsizetype OutPiece = 256 * 1024;
 
 // A listing sheet filled: its new bytes, and what was found on the way.
 struct SheetFill
@@ -617,15 +653,14 @@ bool SheetFiller::fillRow(const Row &row)
 
 void SheetFiller::write(QByteArrayView bytes)
 {
-    constexpr qsizetype Piece = 256 * 1024;
-    if (m_piece.size() + bytes.size() < Piece) {
+    if (m_piece.size() + bytes.size() < OutPiece) {
         m_piece += bytes;
         return;
     }
     m_out->add(m_piece);
     m_piece.clear();
-    for (; bytes.size() >= Piece; bytes = bytes.sliced(Piece)) {
-        m_out->add(bytes.first(Piece));
+    for (; bytes.size() >= OutPiece; bytes = bytes.sliced(OutPiece)) {
+        m_out->add(bytes.first(OutPiece));
     }
     m_piece = bytes.toByteArray();
 }
@@ -642,6 +677,12 @@ SheetFill SheetFiller::run()
     while (m_rows.next(row)) {
         if (!fillRow(row)) {
             return std::move(m_fill);
+        }
+        // The rows read so far change no more: their bytes go to the compressing thread while
+        // the rest is read, not all at the end.
+        if (m_out && row.cellsEnd - m_copied >= OutPiece) {
+            write(QByteArrayView(m_bytes).sliced(m_copied, row.cellsEnd - m_copied));
+            m_copied = row.cellsEnd;
         }
     }
     if (m_rows.fault()) {
