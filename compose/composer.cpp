@@ -179,7 +179,8 @@ const QString AppDescription =
     "file.\n\n"
     "  tavrin-compose [--folder DIR] [TEXT OPTIONS] [--output FILE] [--check]\n"
     "  tavrin-compose [--folder DIR] --batch ITEMS.csv --output-dir DIR [--check]\n"
-    "  tavrin-compose [--folder DIR] --fill ITEMS.csv --output FILLED.csv [--check]\n\n"
+    "  tavrin-compose [--folder DIR] --fill ITEMS.csv --output FILLED.csv [--check]\n"
+    "  tavrin-compose [--folder DIR] --fill ITEMS.xlsx --output FILLED.xlsx [--check]\n\n"
     "Exit status: 0 done; 1 a file could not be read or written; 2 wrong usage; 3 --check found "
     "something the marketplace refuses or hides (every page was written)."_s;
 
