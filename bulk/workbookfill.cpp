@@ -377,10 +377,13 @@ private:
             m_fed += piece;
             token = m_reader.readNext();
         }
-        m_begin = m_end;
         m_end = m_reader.characterOffset();
         return token;
     }
+    // Where the element the reader stands on begins, in bytes: the last "<" before its end.
+    // (The token before it is no guide: whitespace text ends only once the reader has seen the
+    // "<" after it.) An attribute's value holds no "<".
+    qsizetype elementBegin() { return m_bytes.lastIndexOf('<', m_offsets.at(m_end) - 1); }
     void readCell(Row &row);
     QStringView prefix() const
     {
@@ -396,8 +399,7 @@ private:
     QXmlStreamReader m_reader;
     ByteOffsets m_offsets;
     const std::vector<QString> &m_strings;
-    qint64 m_begin = 0; // where the last token begins and ends, in the reader's units
-    qint64 m_end = 0;
+    qint64 m_end = 0; // where the last token ends, in the reader's units
     int m_lastRow = 0;
 };
 
@@ -425,7 +427,7 @@ bool SheetReader::next(Row &row)
             if (inner == QXmlStreamReader::StartElement && name() == u"c") {
                 readCell(row);
             } else if (inner == QXmlStreamReader::EndElement && name() == u"row") {
-                row.cellsEnd = m_offsets.at(m_begin);
+                row.cellsEnd = elementBegin();
                 return !m_reader.hasError();
             }
         }
@@ -436,7 +438,7 @@ bool SheetReader::next(Row &row)
 void SheetReader::readCell(Row &row)
 {
     Cell cell;
-    cell.begin = m_offsets.at(m_begin);
+    cell.begin = elementBegin();
     char type = 'v';
     bool wanted = true;
     {
@@ -629,11 +631,24 @@ bool SheetFiller::fillRow(const Row &row)
         fail(row.number, u"the sheet's cells are out of order"_s);
         return false;
     }
+    // The cut must fall where a cell's start tag (or the row's end tag) begins and the old cell
+    // ends; a sheet written some way the reader's places do not fit is refused, not damaged.
+    const QByteArray p = row.prefix.toUtf8();
+    const QByteArrayView at = QByteArrayView(m_bytes).sliced(begin);
+    const char after = at.size() > p.size() + 2 ? at[p.size() + 2] : '\0';
+    const bool cellStarts =
+        at.startsWith('<' + p + 'c') && (after == ' ' || after == '\t' || after == '\r' ||
+                                         after == '\n' || after == '/' || after == '>');
+    if (!(old || right != row.cells.end() ? cellStarts : at.startsWith("</")) ||
+        (old && m_bytes[end - 1] != '>')) {
+        fail(row.number, u"the sheet cannot be read: the place of its cell %1%2 is not found"_s.arg(
+                             columnName(column), QString::number(row.number)));
+        return false;
+    }
     if (!m_out) {
         m_out = std::make_unique<DeflatedPart>();
     }
     write(QByteArrayView(m_bytes).sliced(m_copied, begin - m_copied));
-    const QByteArray p = row.prefix.toUtf8();
     QByteArray cell =
         '<' + p + "c r=\"" + (columnName(column) + QString::number(row.number)).toUtf8() + '"';
     if (old && !old->style.isEmpty()) {
