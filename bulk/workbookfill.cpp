@@ -346,6 +346,8 @@ public:
         m_reader.setNamespaceProcessing(false);
     }
     const Wait &wait() const { return m_wait; }
+    // The encoding its declaration names; empty when it names none.
+    const QString &encoding() const { return m_encoding; }
     // From now on only these columns' texts and styles are wanted (the others read as empty).
     void onlyColumns(std::vector<int> columns) { m_columns = std::move(columns); }
 
@@ -378,6 +380,9 @@ private:
             token = m_reader.readNext();
         }
         m_end = m_reader.characterOffset();
+        if (token == QXmlStreamReader::StartDocument) {
+            m_encoding = m_reader.documentEncoding().toString();
+        }
         return token;
     }
     // Where the element the reader stands on begins, in bytes: the last "<" before its end.
@@ -400,6 +405,7 @@ private:
     ByteOffsets m_offsets;
     const std::vector<QString> &m_strings;
     qint64 m_end = 0; // where the last token ends, in the reader's units
+    QString m_encoding;
     int m_lastRow = 0;
 };
 
@@ -563,6 +569,13 @@ bool SheetFiller::findHeader(Row &row)
         }
         m_fill.listing = true;
         m_headerRow = row.number;
+        // The fill cuts the sheet's bytes where its cells stand, counting UTF-8.
+        if (const QString &encoding = m_rows.encoding();
+            !encoding.isEmpty() && encoding.compare(u"UTF-8"_s, Qt::CaseInsensitive) != 0) {
+            fail(0, u"the sheet is stored as %1 text; save the workbook again as .xlsx"_s.arg(
+                        encoding));
+            return false;
+        }
         std::vector<QString> names;
         for (const Cell &cell : row.cells) {
             if (cell.column > 0 && cell.column <= 16384) {
