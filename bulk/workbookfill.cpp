@@ -306,6 +306,8 @@ struct Cell
     qsizetype end = 0;
     QString style;
     QString text;
+    bool formula = false;
+    bool formulaShared = false; // the master of a shared or array formula other cells use
 };
 
 struct Row
@@ -481,6 +483,11 @@ void SheetReader::readCell(Row &row)
         if (token == QXmlStreamReader::StartElement) {
             if (element == u"rPh") {
                 ++phonetic;
+            } else if (element == u"f" && wanted) {
+                const QStringView kind = attribute(m_reader, u"t");
+                cell.formula = true;
+                cell.formulaShared = kind == u"array" ||
+                                     (kind == u"shared" && !attribute(m_reader, u"ref").isEmpty());
             }
             inText |= phonetic == 0 && (element == u"v" || element == u"t");
         } else {
@@ -640,6 +647,13 @@ bool SheetFiller::fillRow(const Row &row)
                             : right != row.cells.end() ? right->begin
                                                        : row.cellsEnd;
     const qsizetype end = old ? old->end : begin;
+    const QString ref = columnName(column) + QString::number(row.number);
+    if (old && old->formulaShared) {
+        // Replaced, it would take away the formula of the cells that share it.
+        fail(row.number, u"the Description cell %1 holds a formula that other cells share; give it "
+                         "text of its own (paste it as values), then fill again"_s.arg(ref));
+        return false;
+    }
     if (begin < m_copied || end < begin) {
         fail(row.number, u"the sheet's cells are out of order"_s);
         return false;
@@ -654,16 +668,15 @@ bool SheetFiller::fillRow(const Row &row)
                                          after == '\n' || after == '/' || after == '>');
     if (!(old || right != row.cells.end() ? cellStarts : at.startsWith("</")) ||
         (old && m_bytes[end - 1] != '>')) {
-        fail(row.number, u"the sheet cannot be read: the place of its cell %1%2 is not found"_s.arg(
-                             columnName(column), QString::number(row.number)));
+        fail(row.number,
+             u"the sheet cannot be read: the place of its cell %1 is not found"_s.arg(ref));
         return false;
     }
     if (!m_out) {
         m_out = std::make_unique<DeflatedPart>();
     }
     write(QByteArrayView(m_bytes).sliced(m_copied, begin - m_copied));
-    QByteArray cell =
-        '<' + p + "c r=\"" + (columnName(column) + QString::number(row.number)).toUtf8() + '"';
+    QByteArray cell = '<' + p + "c r=\"" + ref.toUtf8() + '"';
     if (old && !old->style.isEmpty()) {
         cell += " s=\"" + old->style.toUtf8() + '"';
     }
