@@ -222,7 +222,8 @@ struct Workbook
     };
     std::vector<Sheet> sheets;
     std::vector<QString> strings;
-    std::optional<QString> fault; // no workbook in the package
+    bool calculationChain = false; // the spreadsheet's list of the formula cells to compute
+    std::optional<QString> fault;  // no workbook in the package
 };
 
 Workbook readWorkbook(const PackageZip &zip, bool withStrings = true)
@@ -257,6 +258,7 @@ Workbook readWorkbook(const PackageZip &zip, bool withStrings = true)
         }
     }
     for (const Relationship &r : rels) {
+        book.calculationChain |= r.type == u"calcChain";
         if (withStrings && r.type == u"sharedStrings") {
             book.strings = sharedStrings(zip.read(r.path, MaxPartBytes).value_or(QByteArray()));
         }
@@ -536,6 +538,7 @@ public:
                 const ListingSettings &folder, const BatchOptions &options, FilledWorkbook &result)
         : m_sheet(sheet)
         , m_bytes(read.bytes())
+        , m_book(book)
         , m_rows(read.bytes(), book.strings, [&read](qsizetype n) { return read.waitFor(n); })
         , m_folder(folder)
         , m_options(options)
@@ -555,6 +558,7 @@ private:
 
     const Workbook::Sheet &m_sheet;
     const QByteArray &m_bytes;
+    const Workbook &m_book;
     SheetReader m_rows;
     const ListingSettings &m_folder;
     const BatchOptions &m_options;
@@ -652,6 +656,14 @@ bool SheetFiller::fillRow(const Row &row)
         // Replaced, it would take away the formula of the cells that share it.
         fail(row.number, u"the Description cell %1 holds a formula that other cells share; give it "
                          "text of its own (paste it as values), then fill again"_s.arg(ref));
+        return false;
+    }
+    if (old && old->formula && m_book.calculationChain) {
+        // The chain would still list the cell as a formula's, which the spreadsheet then
+        // reports as damage it repairs.
+        fail(row.number, u"the Description cell %1 holds a formula, and the workbook keeps a "
+                         "calculation chain of its formula cells; give the cell text of its own "
+                         "(paste it as values), then fill again"_s.arg(ref));
         return false;
     }
     if (begin < m_copied || end < begin) {
