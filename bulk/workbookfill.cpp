@@ -527,6 +527,7 @@ struct SheetFill
 {
     bool listing = false;
     std::optional<DeflatedPart::Stored> stored; // nothing when no cell changed
+    std::optional<QString> unreadable; // why a sheet not found to be a listing sheet was not read
     qsizetype items = 0;
     bool anyAction = false;
 };
@@ -724,6 +725,9 @@ SheetFill SheetFiller::run()
     if (!findHeader(row)) {
         if (!m_result.error && m_rows.fault() && m_fill.listing) {
             fail(0, u"the sheet cannot be read: "_s + *m_rows.fault());
+        } else if (!m_result.error && m_rows.fault()) {
+            // Its header may stand after the damage: told only when no sheet was a listing sheet.
+            m_fill.unreadable = u"the sheet cannot be read: "_s + *m_rows.fault();
         }
         return std::move(m_fill);
     }
@@ -821,6 +825,7 @@ FilledWorkbook fillWorkbook(const QByteArray &workbook, const ListingSettings &f
     std::vector<std::pair<QString, DeflatedPart::Stored>> filled;
     bool anyListing = false;
     bool anyAction = false;
+    std::optional<SheetMessage> unreadable;
     for (const Workbook::Sheet &sheet : book.sheets) {
         // The sheet is inflated on a thread of its own while its first rows are read.
         const std::unique_ptr<BackgroundRead> read = zip.readInBackground(sheet.path, MaxPartBytes);
@@ -843,12 +848,19 @@ FilledWorkbook fillWorkbook(const QByteArray &workbook, const ListingSettings &f
             result.warnings.clear();
             return result;
         }
+        if (fill.unreadable && !unreadable) {
+            unreadable = SheetMessage{sheet.name, 0, *fill.unreadable};
+        }
         anyListing |= fill.listing;
         anyAction |= fill.anyAction;
         result.itemCount += fill.items;
         if (fill.stored) {
             filled.emplace_back(sheet.path, std::move(*fill.stored));
         }
+    }
+    if (!anyListing && unreadable) {
+        result.error = unreadable;
+        return result;
     }
     if (!anyListing) {
         result.error = SheetMessage{
