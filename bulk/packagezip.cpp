@@ -46,6 +46,22 @@ std::optional<QByteArray> readAll(zip_file_t *file, qint64 size)
     return bytes;
 }
 
+// A part that would inflate to much more than its stored size: a spreadsheet's parts deflate
+// 5 to 13 times, and only a package made to exhaust its reader's memory asks for more than a
+// hundred times its size in bytes of that size.
+bool inflatesTooFar(const zip_stat_t &stat)
+{
+    constexpr zip_uint64_t Small = 16 * 1024 * 1024;
+    constexpr zip_uint64_t MaxRatio = 100;
+    return stat.size > Small && (stat.valid & ZIP_STAT_COMP_SIZE) &&
+           stat.size / MaxRatio > stat.comp_size;
+}
+
+QString inflatesTooFarReason(const QString &name)
+{
+    return u"the part \"%1\" inflates to more than 100 times its stored size"_s.arg(name);
+}
+
 // What a source holds, once an archive was written into it.
 std::optional<QByteArray> contents(zip_source_t *source)
 {
@@ -190,6 +206,10 @@ std::unique_ptr<BackgroundRead> PackageZip::readInBackground(const QString &name
         m_error = u"no part \"%1\", or one too large"_s.arg(name);
         return nullptr;
     }
+    if (inflatesTooFar(stat)) {
+        m_error = inflatesTooFarReason(name);
+        return nullptr;
+    }
     zip_file_t *file = zip_fopen_index(m_archive, stat.index, 0);
     if (!file) {
         m_error = u"%1 (%2)"_s.arg(reasonOf(zip_get_error(m_archive)), name);
@@ -212,6 +232,10 @@ std::optional<QByteArray> PackageZip::read(const QString &name, qint64 maxBytes)
     }
     if (stat.size > zip_uint64_t(maxBytes)) {
         m_error = u"the part \"%1\" is too large"_s.arg(name);
+        return std::nullopt;
+    }
+    if (inflatesTooFar(stat)) {
+        m_error = inflatesTooFarReason(name);
         return std::nullopt;
     }
     zip_file_t *file = zip_fopen_index(m_archive, stat.index, 0);

@@ -23,6 +23,9 @@ namespace {
 
 // The workbook's parts are each far smaller; a larger one is a damaged or hostile package.
 constexpr qint64 MaxPartBytes = 512LL * 1024 * 1024;
+// The shared strings are all decoded before the first sheet is read, each one a string of its
+// own; the templates' are a third of a megabyte.
+constexpr qint64 MaxStringsBytes = 64LL * 1024 * 1024;
 // A listing sheet's header stands in one of its first rows.
 constexpr int HeaderRowsLooked = 10;
 
@@ -223,7 +226,7 @@ struct Workbook
     std::vector<Sheet> sheets;
     std::vector<QString> strings;
     bool calculationChain = false; // the spreadsheet's list of the formula cells to compute
-    std::optional<QString> fault;  // no workbook in the package
+    std::optional<QString> fault;  // no workbook in the package, or one that cannot be read
 };
 
 Workbook readWorkbook(const PackageZip &zip, bool withStrings = true)
@@ -260,7 +263,12 @@ Workbook readWorkbook(const PackageZip &zip, bool withStrings = true)
     for (const Relationship &r : rels) {
         book.calculationChain |= r.type == u"calcChain";
         if (withStrings && r.type == u"sharedStrings") {
-            book.strings = sharedStrings(zip.read(r.path, MaxPartBytes).value_or(QByteArray()));
+            const std::optional<QByteArray> strings = zip.read(r.path, MaxStringsBytes);
+            if (!strings) {
+                book.fault = u"the shared strings cannot be read: "_s + zip.error();
+                return book;
+            }
+            book.strings = sharedStrings(*strings);
         }
     }
     return book;
