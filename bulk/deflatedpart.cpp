@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -24,6 +25,9 @@ void DeflatedPart::add(QByteArrayView bytes)
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] { return m_pending.size() < MaxPending || m_failed; });
+    if (m_failed) {
+        return;
+    }
     m_pending.push_back(bytes.toByteArray());
     m_changed.notify_all();
 }
@@ -69,16 +73,30 @@ void DeflatedPart::run()
         stream.next_in = reinterpret_cast<Bytef *>(piece.data());
         stream.avail_in = uInt(piece.size());
         int status = Z_OK;
-        do {
-            const qsizetype used = m_stored.deflated.size();
-            const uInt room = uInt(deflateBound(&stream, stream.avail_in) + 64);
-            m_stored.deflated.resize(used + room);
-            stream.next_out = reinterpret_cast<Bytef *>(m_stored.deflated.data() + used);
-            stream.avail_out = room;
-            status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-            m_stored.deflated.resize(used + (room - stream.avail_out));
-            ok = status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR;
-        } while (ok && (stream.avail_in > 0 || (last && status != Z_STREAM_END)));
+        // Memory running out here is the part failing, not the program: an exception leaving
+        // the thread would end it.
+        try {
+            do {
+                const qsizetype used = m_stored.deflated.size();
+                const uInt room = uInt(deflateBound(&stream, stream.avail_in) + 64);
+                m_stored.deflated.resize(used + room);
+                stream.next_out = reinterpret_cast<Bytef *>(m_stored.deflated.data() + used);
+                stream.avail_out = room;
+                status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+                m_stored.deflated.resize(used + (room - stream.avail_out));
+                ok = status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR;
+            } while (ok && (stream.avail_in > 0 || (last && status != Z_STREAM_END)));
+        } catch (const std::bad_alloc &) {
+            ok = false;
+        }
+        if (!ok) {
+            // Pieces handed in from now on are dropped, not kept waiting for a thread that
+            // takes no more.
+            const std::lock_guard lock(m_mutex);
+            m_failed = true;
+            m_pending.clear();
+            m_changed.notify_all();
+        }
     }
     deflateEnd(&stream);
     m_stored.crc = quint32(crc);
